@@ -1,0 +1,1 @@
+#include "formats/common/format_reader.h"
