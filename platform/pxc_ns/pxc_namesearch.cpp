@@ -1,0 +1,17 @@
+#include "pxc_ns/pxc_namesearch.h"
+
+#include "pxcbase/pxcbase.h"
+
+bool PXC_TNameSearch::IsDefaultCfg() {
+  static const bool isDefault = [] {
+    const ZQ_TString path("/Resources/Modules/PXC/NameSearch");
+    PXC_ICfs& configuration = PXC_CfsWrap();
+    if (!configuration.HasValue(path)) return true;
+    ZQ_TAny value = configuration.Value(path);
+    const ZQ_TString* name = value.DynamicCast<ZQ_TString>();
+    return name == nullptr || name->IsEmpty() || *name == "default";
+  }();
+  return isDefault;
+}
+
+bool __ZQ_INITIALIZATION_FUNCTION_PXC_NS__() { return __ZQ_INITIALIZATION_FUNCTION_PXCBASE__(); }

@@ -1,0 +1,137 @@
+#include "pxcbase/pxc_metadata.h"
+
+#include <sys/xattr.h>
+#include <zlib.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "pxcbase/pxc_exceptions.h"
+
+namespace {
+
+// First byte of a stored value: how the packed form follows.
+enum : std::uint8_t { kRaw = 'R', kDeflated = 'Z' };
+// A deflated value never expands beyond this when read back.
+constexpr uLongf kMaxInflated = 16u << 20;
+// Packed forms smaller than this are not worth compressing.
+constexpr std::size_t kCompressFrom = 128;
+
+std::string AttributeName(const ZQ_TString& key) { return "user.imr." + key.Std(); }
+
+[[noreturn]] void Refuse(int line, bool writing, const ZQ_TString& path, const char* why) {
+  ZQ_TString message = ZQ_TString::Format("Cannot %s the metadata of %%s (%s)",
+                                          writing ? "write" : "read", why);
+  if (writing) ZQ_Throw<PXC_EMetadataCouldNotWrite>(line, __FILE__, message, path);
+  ZQ_Throw<PXC_EMetadataCouldNotRead>(line, __FILE__, message, path);
+}
+
+[[noreturn]] void FromErrno(int line, int error, bool writing, const ZQ_TString& path) {
+  if (error == ENOENT || error == ENOTDIR) {
+    ZQ_Throw<PXC_EMetadataFileDoesNotExist>(line, __FILE__, "The file %s does not exist", path);
+  }
+  Refuse(line, writing, path, std::strerror(error));
+}
+
+std::string Encode(const ZQ_IPackable& value) {
+  ZQ_TMemoryStream memory;
+  ZQ_TDataStream packed(memory);
+  packed.Insert(value);
+  std::string encoded(1, static_cast<char>(kRaw));
+  encoded.append(memory.View());
+  if (memory.Size() < kCompressFrom) return encoded;
+  uLongf room = compressBound(static_cast<uLong>(memory.Size()));
+  std::string deflated(1 + sizeof(std::uint32_t) + room, '\0');
+  if (compress2(reinterpret_cast<Bytef*>(deflated.data() + 1 + sizeof(std::uint32_t)), &room,
+                memory.Data(), static_cast<uLong>(memory.Size()), Z_BEST_COMPRESSION) != Z_OK) {
+    return encoded;
+  }
+  deflated[0] = static_cast<char>(kDeflated);
+  std::uint32_t size = static_cast<std::uint32_t>(memory.Size());
+  std::memcpy(deflated.data() + 1, &size, sizeof size);
+  deflated.resize(1 + sizeof size + room);
+  return deflated.size() < encoded.size() ? deflated : encoded;
+}
+
+}  // namespace
+
+ZQ_TString PXC_TMetadata::FilePath() const {
+  if (!iURL.IsFile()) {
+    ZQ_THROW(PXC_EMetadataNotImplemented, "No metadata is kept for %s", iURL.Text());
+  }
+  return iURL.Path();
+}
+
+ZQ_TObject* PXC_TMetadata::GetKeyObject(const ZQ_TString& key) const {
+  const ZQ_TString path = FilePath();
+  const std::string name = AttributeName(key);
+  std::vector<std::uint8_t> stored;
+  for (;;) {
+    ssize_t size = ::getxattr(path.Narrow(), name.c_str(), nullptr, 0);
+    if (size < 0) {
+      if (errno == ENODATA) return nullptr;
+      FromErrno(__LINE__, errno, false, path);
+    }
+    stored.resize(static_cast<std::size_t>(size));
+    ssize_t got = ::getxattr(path.Narrow(), name.c_str(), stored.data(), stored.size());
+    if (got >= 0) {
+      stored.resize(static_cast<std::size_t>(got));
+      break;
+    }
+    if (errno == ERANGE) continue;  // the value grew in between
+    if (errno == ENODATA) return nullptr;
+    FromErrno(__LINE__, errno, false, path);
+  }
+  if (stored.empty()) Refuse(__LINE__, false, path, "empty value");
+
+  std::vector<std::uint8_t> inflated;
+  const std::uint8_t* packed = stored.data() + 1;
+  std::size_t packedSize = stored.size() - 1;
+  if (stored[0] == kDeflated) {
+    std::uint32_t size = 0;
+    if (stored.size() < 1 + sizeof size) Refuse(__LINE__, false, path, "corrupt value");
+    std::memcpy(&size, stored.data() + 1, sizeof size);
+    if (size > kMaxInflated) Refuse(__LINE__, false, path, "corrupt value");
+    inflated.resize(size);
+    uLongf length = size;
+    if (uncompress(inflated.data(), &length, stored.data() + 1 + sizeof size,
+                   static_cast<uLong>(stored.size() - 1 - sizeof size)) != Z_OK ||
+        length != size) {
+      Refuse(__LINE__, false, path, "corrupt value");
+    }
+    packed = inflated.data();
+    packedSize = inflated.size();
+  } else if (stored[0] != kRaw) {
+    Refuse(__LINE__, false, path, "corrupt value");
+  }
+  ZQ_TMemoryStream memory(packed, packedSize);
+  ZQ_TDataStream in(memory);
+  try {
+    return in.Extract(true);
+  } catch (const ZQ_EStream& error) {
+    Refuse(__LINE__, false, path, error.Text().Narrow());
+  }
+}
+
+void PXC_TMetadata::SetKeyObject(const ZQ_TString& key, const ZQ_IPackable& value) {
+  const ZQ_TString path = FilePath();
+  const std::string encoded = Encode(value);
+  if (encoded.size() > kMaxValue) Refuse(__LINE__, true, path, "value too large");
+  if (::setxattr(path.Narrow(), AttributeName(key).c_str(), encoded.data(), encoded.size(), 0) !=
+      0) {
+    FromErrno(__LINE__, errno, true, path);
+  }
+}
+
+void PXC_TMetadata::RemoveKey(const ZQ_TString& key) {
+  const ZQ_TString path = FilePath();
+  if (::removexattr(path.Narrow(), AttributeName(key).c_str()) != 0 && errno != ENODATA) {
+    FromErrno(__LINE__, errno, true, path);
+  }
+}
+
+ZQ_INTERFACE_IMPLEMENT(PXC_IRelocatable, ZQ_IInterface)
+ZQ_INTERFACE_IMPLEMENT(PXC_IMetadata, PXC_IRelocatable)
+ZQ_CLASS_IMPLEMENT(PXC_TMetadata, ZQ_TObject, &PXC_TMetadata::ZQ_Create, nullptr, PXC_IMetadata)

@@ -1,0 +1,54 @@
+// Per-file metadata: objects stored beside a file, each key in an extended
+// attribute "user.imr.<key>" holding the object's packed form (compressed
+// when that makes it smaller).
+#pragma once
+
+#include "zqtypes/zqtypes.h"
+
+// Something whose storage follows a file.
+class PXC_IRelocatable : public virtual ZQ_IInterface {
+  ZQ_CLASS_BOILERPLATE(PXC_IRelocatable)
+ public:
+  virtual const ZQ_TURL& Location() const = 0;
+};
+
+class PXC_IMetadata : public virtual PXC_IRelocatable {
+  ZQ_CLASS_BOILERPLATE(PXC_IMetadata)
+ public:
+  // The object stored under `key` (owned by the caller), or null when the
+  // key is absent.
+  virtual ZQ_TObject* GetKeyObject(const ZQ_TString& key) const = 0;
+  virtual void SetKeyObject(const ZQ_TString& key, const ZQ_IPackable& value) = 0;
+  // Removes `key`; an absent key is not an error.
+  virtual void RemoveKey(const ZQ_TString& key) = 0;
+};
+
+// Failures: PXC_EMetadataFileDoesNotExist (no such file),
+// PXC_EMetadataCouldNotRead / PXC_EMetadataCouldNotWrite (the file system or
+// the file's permissions refuse, the value is too large for the file system,
+// or a stored value is corrupt), PXC_EMetadataNotImplemented (not a file URL).
+class PXC_TMetadata : public ZQ_TObject, public virtual PXC_IMetadata {
+  ZQ_CLASS_BOILERPLATE(PXC_TMetadata)
+ public:
+  PXC_TMetadata() = default;
+  explicit PXC_TMetadata(const ZQ_TURL& url) : iURL(url) {}
+  static ZQ_TObject* ZQ_Create() { return new PXC_TMetadata; }
+
+  const ZQ_TURL& Location() const override { return iURL; }
+  ZQ_TObject* GetKeyObject(const ZQ_TString& key) const override;
+  void SetKeyObject(const ZQ_TString& key, const ZQ_IPackable& value) override;
+  void RemoveKey(const ZQ_TString& key) override;
+  ZQ_TObject* GetKeyObject(const wchar_t* key) const { return GetKeyObject(ZQ_TString(key)); }
+  void SetKeyObject(const wchar_t* key, const ZQ_IPackable& value) {
+    SetKeyObject(ZQ_TString(key), value);
+  }
+  void RemoveKey(const wchar_t* key) { RemoveKey(ZQ_TString(key)); }
+
+  // Values whose packed form is larger are refused before the file system
+  // sees them.
+  static constexpr std::size_t kMaxValue = 65536;
+
+ private:
+  ZQ_TString FilePath() const;
+  ZQ_TURL iURL;
+};
