@@ -1,0 +1,20 @@
+// What the core's sources share and hosts do not see.
+#pragma once
+
+#include "core/imr_core.h"
+
+// The plugin lock: shared around calls into plugins that are safe for the
+// level, exclusive around other plugin calls and edits of the default list.
+ZQ_TRWLock& IMR_PluginLock();
+// Offered to plugins and hosts through Lock/UnlockSharedResource.
+ZQ_TRWLock& IMR_SharedResourceLock();
+
+// Limits that keep a misbehaving plugin or file from hanging a detection.
+struct IMR_TBounds {
+  std::uint32_t restarts = 64;   // restarts of one image's plugin walk
+  std::uint32_t images = 65536;  // images described for one file
+};
+const IMR_TBounds& IMR_Bounds();
+
+// Whether `types` asks for images of `type` (types above 5 always pass).
+bool IMR_WantsImageType(IMR_TImageTypes types, PXC_TImageType type);

@@ -1,0 +1,197 @@
+// The main road: from a URL to a described proxy, through the cache or one
+// read buffer over the file, with embedded images described from reserved
+// ranges of the same buffer.
+#include <memory>
+
+#include "core/imr_core.h"
+#include "core/imr_core_private.h"
+
+namespace {
+const ZQ_TString kPluginsKey("imr_plugins");
+// Embedded images inside embedded images are followed this deep at most.
+constexpr int kMaxEmbedding = 16;
+thread_local int tEmbedding = 0;
+}  // namespace
+
+const ZQ_TListKey* IMR_TCore::FillImageProxy(PXC_TImageProxy& proxy, const ZQ_TURL& url,
+                                             PXC_TFillLevel level, IMR_TImageTypes types) const {
+  bool cacheable = iDefaultList;
+  return FillUpImageProxy(true, proxy, url, level, types, PXC_GetFileInfo(url), cacheable, nullptr,
+                          nullptr);
+}
+
+void IMR_TCore::PrepareTicket(PXC_TImageTicket& ticket, const ZQ_TURL& url,
+                              const ZQ_TFileInfo& facts, const PXC_TImrLink* link) const {
+  Internal(ticket).Add(kPluginsKey, ZQ_TAny(iPlugins));
+  ticket.SetImrLink(link);
+  SetCreatorId(ticket, ZQ_TString(ClassName()));
+  SetFile(ticket, url, facts);
+  SetFillLevel(ticket, PXC_FL_FILE);
+}
+
+const ZQ_TListKey* IMR_TCore::FillUpImageProxy(bool clear, PXC_TImageProxy& proxy,
+                                               const ZQ_TURL& url, PXC_TFillLevel level,
+                                               IMR_TImageTypes types, const ZQ_TFileInfo& facts,
+                                               bool& cacheable, const PXC_IBuffer* buffer,
+                                               PXC_TImrLink* link) const {
+  ZQ_TListKey result;
+  bool final = false;
+  IMR_IContextPlugin* context = nullptr;
+  if (proxy.Entries() != 0) {
+    if (clear) {
+      proxy = PXC_TImageProxy();
+    } else {
+      if (const ZQ_TListKey* selected = proxy.SelectedKey()) result = *selected;
+      final = true;
+    }
+  }
+  proxy.SetURL(url);
+
+  if (sReadFromCache && iStrategy != IMR_CS_NONE && cacheable && types <= 7 &&
+      PXC_TNameSearch::IsDefaultCfg() && IMR_FillCachedImageProxy(url, proxy, types)) {
+    const PXC_TImageTicket* selected = proxy.Selected();
+    if (selected != nullptr && selected->FillLevel() < level) LocalUpdateImageProxy(proxy, level);
+    IMR_TRACE(0x04,
+              "IMR_TCore::FillImageProxy(this=%p) file [%s] with [%d] entries has been read from "
+              "the cache\n",
+              static_cast<const void*>(this), url.Text().Narrow(), proxy.Entries());
+    return proxy.SelectedKey();
+  }
+
+  try {
+    std::unique_ptr<PXC_IBuffer> created;
+    if (buffer == nullptr) created.reset(PXC_IBuffer::Create(url, 0, 0, sReadAhead));
+    PXC_TBuffer run(buffer ? *buffer : *created);
+    created.reset();
+
+    PXC_TImageTicket ticket;
+    PrepareTicket(ticket, url, facts, link);
+    if (level < PXC_FL_ALL_IMAGES) {
+      if (!FillUpImageTicket(ticket, run, level, 0, context, cacheable, types)) {
+        IMR_THROW_DATA(IMR_EPluginFileNotRecognized, "File %s not recognized", url.Text());
+      }
+      ZQ_TListKey added = proxy.Add(ticket);
+      if (result.IsNull()) result = added;
+    } else {
+      std::uint32_t image = 0;
+      for (;; ++image) {
+        if (image >= IMR_Bounds().images) {
+          ZQMESG_Log("IMR_CORE: %s yields more than %u images; the rest is not described\n",
+                     url.Text().Narrow(), IMR_Bounds().images);
+          break;
+        }
+        if (!FillUpImageTicket(ticket, run, level, image, context, cacheable, types)) break;
+        if (ticket.FillLevel() != PXC_FL_EMBEDDED) {
+          if (link != nullptr) ticket.RemoveImrLink();
+          ZQ_TListKey added = proxy.Add(ticket);
+          const bool main = ticket.ImageType() == PXC_IT_MAIN;
+          if (result.IsNull()) {
+            result = added;
+            final = main;
+          } else if (!final && main) {
+            result = added;
+            final = true;
+          }
+        } else {
+          ResolveEmbedded(ticket, run, proxy, url, level, facts, cacheable);
+        }
+        Wipe(ticket);
+      }
+      if (image == 0) {
+        IMR_THROW_DATA(IMR_EPluginFileNotRecognized, "File %s not recognized", url.Text());
+      }
+    }
+    proxy.SetSelectedKey(&result);
+    if (sWriteToCache && cacheable && PXC_TNameSearch::IsDefaultCfg() && types <= 7 &&
+        level >= PXC_FL_ALL_IMAGES) {
+      IMR_SetImageProxyCache(proxy, types, iStrategy);
+    }
+  } catch (const PXC_EBuffer& error) {
+    delete context;
+    IMR_THROW_DATA(IMR_EPluginCannotReadFile, "IMR_EPluginCannotReadFile",
+                   ZQ_TAny(static_cast<const ZQ_IPackable&>(error)));
+  } catch (...) {
+    delete context;
+    throw;
+  }
+  delete context;
+  return proxy.SelectedKey();
+}
+
+void IMR_TCore::ResolveEmbedded(PXC_TImageTicket& ticket, PXC_TBuffer& run,
+                                PXC_TImageProxy& proxy, const ZQ_TURL& url, PXC_TFillLevel level,
+                                const ZQ_TFileInfo& facts, bool& cacheable) const {
+  SetFillLevel(ticket, PXC_FL_ALL_IMAGES);
+  if (ticket.File() != url) {
+    PXC_TImrLink link{ticket.RelatedIndex(), &proxy, ticket.ImageType()};
+    const IMR_TImageTypes types = static_cast<IMR_TImageTypes>(ticket.NrPages());
+    SetFillLevel(ticket, PXC_FL_FILE);
+    const ZQ_TURL embedded = ticket.File();
+    ++tEmbedding;
+    try {
+      if (tEmbedding > kMaxEmbedding) {
+        IMR_THROW_DATA(IMR_EPlugin, "Embedded images nest deeper than %s levels",
+                       ZQ_TAny(static_cast<unsigned int>(kMaxEmbedding)));
+      }
+      std::uint64_t offset = PXC_Embedded2Tag(embedded).Offset();
+      if (url.IsEmbed()) offset -= PXC_Embedded2Tag(url).Offset();
+      const PXC_IBuffer& reserved = run.Reserve(offset, embedded.EmbedLength(), sReadAhead);
+      PXC_TImageProxy described;
+      FillUpImageProxy(true, described, embedded, level, types, facts, cacheable, &reserved, &link);
+      for (std::uint32_t i = 0; i < described.Entries(); ++i) {
+        PXC_TImageTicket copy = described.TicketAt(i);
+        copy.RemoveImrLink();
+        proxy.Add(copy);
+      }
+    } catch (...) {
+      IMR_LogCaught("IMR_CORE: Cannot resolve image %s ", embedded.Text().Narrow(),
+                    std::current_exception());
+      cacheable = false;
+    }
+    --tEmbedding;
+  }
+  run.FreeReservation();
+  SetFile(ticket, url, facts);
+  SetFillLevel(ticket, PXC_FL_FILE);
+}
+
+ZQ_TListKey IMR_TCore::AddToImageProxy(PXC_TImrLink& link, const ZQ_TURL& url,
+                                       PXC_TFillLevel level, IMR_TImageTypes types) const {
+  if (link.relatedProxy == nullptr) IMR_THROW(IMR_EPluginParentProxyUndefined);
+  PXC_TImageProxy& parent = const_cast<PXC_TImageProxy&>(*link.relatedProxy);
+  const std::uint32_t before = parent.Entries();
+  PXC_TImageProxy cached;
+  if (sReadFromCache && iStrategy != IMR_CS_NONE && PXC_TNameSearch::IsDefaultCfg() &&
+      IMR_FillCachedImageProxy(url, cached, types)) {
+    LocalUpdateImageProxy(cached, level);
+    IMR_TRACE(0x04, "IMR_TCore::AddToImageProxy(this=%p) file [%s] has been read from the cache\n",
+              static_cast<const void*>(this), url.Text().Narrow());
+    for (std::uint32_t i = 0; i < cached.Entries(); ++i) {
+      PXC_TImageTicket ticket = cached.TicketAt(i);
+      ticket.RemoveImrLink();
+      if (link.relatedIndex >= 0) SetRelatedIndex(ticket, link.relatedIndex);
+      if (ticket.ImageType() == PXC_IT_MAIN) SetImageType(ticket, link.imageType);
+      parent.Add(ticket);
+    }
+  } else {
+    // The run keeps the parent's entries and selection; its URL stays the
+    // parent's file too.
+    const ZQ_TURL parentURL = parent.URL();
+    bool cacheable = false;
+    try {
+      FillUpImageProxy(false, parent, url, level, types, PXC_GetFileInfo(url), cacheable, nullptr,
+                       &link);
+    } catch (...) {
+      parent.SetURL(parentURL);
+      throw;
+    }
+    parent.SetURL(parentURL);
+    for (std::uint32_t i = 0; i < parent.Entries(); ++i) parent.TicketAt(i).RemoveImrLink();
+  }
+  return parent.Entries() > before ? parent.Tickets().KeyAt(before) : ZQ_TListKey();
+}
+
+bool IMR_TCore::LoadProxyCache(PXC_TImageProxy& proxy, const ZQ_TURL& url,
+                               IMR_TImageTypes types) {
+  return IMR_FillCachedImageProxy(url, proxy, types);
+}

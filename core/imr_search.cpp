@@ -1,0 +1,47 @@
+// Walking the images of a file, and listing their formats.
+#include "core/imr_core.h"
+#include "core/imr_core_private.h"
+
+bool IMR_TCore::FindImage(const ZQ_TURL& url, IMR_TFindCallback callback, void* user,
+                          IMR_TImageTypes types) const {
+  IMR_TRACE(0x04, "IMR_TCore::FindImage(%s)\n", url.Text().Narrow());
+  PXC_TImageTicket ticket;
+  IMR_IContextPlugin* context = nullptr;
+  bool cacheable = false;
+  bool failed = false;
+  try {
+    PXC_TBuffer buffer(url, 0, 0, sReadAhead);
+    PrepareTicket(ticket, url, PXC_GetFileInfo(url), nullptr);
+    SetImagePosition(ticket, 0);
+    for (std::uint32_t image = 0; image < IMR_Bounds().images; ++image) {
+      if (!FillUpImageTicket(ticket, buffer, PXC_FL_FORMAT, image, context, cacheable, types)) {
+        break;
+      }
+      if (ticket.FillLevel() != PXC_FL_EMBEDDED &&
+          callback(ticket, const_cast<IMR_TCore&>(*this), user)) {
+        break;
+      }
+      Wipe(ticket);
+      SetImagePosition(ticket, static_cast<unsigned char>(image + 1));
+    }
+  } catch (...) {
+    IMR_LogCaught("IMR_CORE: Cannot resolve image %s ", ticket.File().Text().Narrow(),
+                  std::current_exception());
+    failed = true;
+  }
+  delete context;
+  return failed;
+}
+
+namespace {
+bool ListFormat(PXC_TImageTicket& ticket, IMR_TCore&, void* user) {
+  static_cast<ZQ_TList*>(user)->AddAtTail(ZQ_TAny(ticket.FileFormat()));
+  return false;
+}
+}  // namespace
+
+ZQ_TList& IMR_TCore::ImageTypes(ZQ_TList& list, const ZQ_TURL& url) const {
+  IMR_TRACE(0x04, "IMR_TCore::ImageTypes(%s)\n", url.Text().Narrow());
+  FindImage(url, &ListFormat, &list, IMR_IT_ALL);
+  return list;
+}

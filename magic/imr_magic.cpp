@@ -1,0 +1,3 @@
+#include "magic/imr_magic.h"
+
+bool IMR_RegisterMagicClasses() { return true; }
