@@ -1,3 +1,549 @@
+// The magic plugin, its tables and selections, and their configuration.
 #include "magic/imr_magic.h"
 
-bool IMR_RegisterMagicClasses() { return true; }
+#include <iostream>
+#include <mutex>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "magic/imr_magic-priv.h"
+
+const char* const IMR_kDefaultSelection = "ALL SELECTION";
+
+namespace {
+
+const ZQ_TString kMatchKind("IMR_TMatch");
+const ZQ_TString kDefaultSelection(IMR_kDefaultSelection);
+
+// ---------------------------------------------------------------------------
+// The compiled table that matching reads
+
+// The chains of one entry; the list keeps the chains alive for the heads.
+struct CompiledEntry {
+  ZQ_TList chains;
+  std::vector<const IMR_TMatch*> heads;
+};
+
+struct Snapshot {
+  std::uint64_t version = 0;
+  std::unordered_map<std::string, std::shared_ptr<const CompiledEntry>> entries;
+  std::unordered_set<std::string> absent;  // names no provider serves
+};
+
+std::shared_ptr<const CompiledEntry> Compile(const ZQ_TAny& value) {
+  auto entry = std::make_shared<CompiledEntry>();
+  if (const ZQ_TList* chains = value.DynamicCast<ZQ_TList>()) entry->chains = *chains;
+  for (const ZQ_TList::Entry& chain : entry->chains) {
+    if (const IMR_TMatch* head = chain.value.DynamicCast<IMR_TMatch>()) entry->heads.push_back(head);
+  }
+  return entry;
+}
+
+// The tables and their snapshot.  The mutex guards sMagic and the snapshot
+// pointer; it is never held while the magic lock is taken.
+struct Tables {
+  std::recursive_mutex mutex;
+  std::shared_ptr<const Snapshot> snapshot = std::make_shared<Snapshot>();
+  std::atomic<std::uint64_t> version{0};
+
+  std::shared_ptr<const Snapshot> Current() {
+    std::lock_guard lock(mutex);
+    return snapshot;
+  }
+  // Publishes a snapshot changed by `edit`.
+  template <class Edit>
+  void Publish(Edit edit) {
+    std::lock_guard lock(mutex);
+    auto next = std::make_shared<Snapshot>(*snapshot);
+    edit(*next);
+    next->version = version.load() + 1;
+    snapshot = next;
+    version.store(next->version, std::memory_order_release);
+  }
+};
+
+Tables& TheTables() {
+  static Tables* tables = new Tables;  // lives for the process
+  return *tables;
+}
+
+// Splits a selection item "name(argument)" into its parts.
+void SplitItem(const ZQ_TString& item, ZQ_TString& name, ZQ_TString& argument) {
+  const int open = item.Find('(');
+  if (open <= 0) {
+    name = item;
+    argument = ZQ_TString();
+    return;
+  }
+  const int close = item.Find(')', open + 1);
+  name = item.Substring(0, open);
+  argument = item.Substring(open + 1, close < 0 ? -1 : close - open - 1);
+}
+
+ZQ_TString BaseName(const ZQ_TString& item) {
+  const int open = item.Find('(');
+  return open < 0 ? item : item.Substring(0, open);
+}
+
+bool ListHolds(const ZQ_TList& list, const ZQ_TString& text) {
+  return !list.KeyOf(ZQ_TAny(text)).IsNull();
+}
+
+// Puts the keys of `dictionary` into `selection`: new trusted keys at the
+// head, new trust-less keys at the tail, known trust-less ones moved last.
+void MergeIntoSelection(ZQ_TList& selection, const ZQ_TDict& dictionary, const ZQ_TList& trustLess) {
+  for (const ZQ_TDict::Entry& entry : dictionary) {
+    const ZQ_TString& key = entry.key;
+    const ZQ_TString base = BaseName(key);
+    const bool untrusted = ListHolds(trustLess, base);
+    int match = -1;
+    for (std::uint32_t i = 0; i < selection.Entries(); ++i) {
+      const ZQ_TString* item = selection[i].DynamicCast<ZQ_TString>();
+      if (item != nullptr && BaseName(*item) == base) match = static_cast<int>(i);
+    }
+    if (match < 0) {
+      const ZQ_TListKey exact = selection.KeyOf(ZQ_TAny(base));
+      if (!exact.IsNull()) match = selection.IndexOfKey(exact);
+    }
+    if (match < 0) {
+      if (untrusted) {
+        selection.AddAtTail(ZQ_TAny(key));
+      } else {
+        selection.AddAtHead(ZQ_TAny(key));
+      }
+    } else if (untrusted && static_cast<std::uint32_t>(match) + 1 != selection.Entries()) {
+      selection.MoveToTail(static_cast<std::uint32_t>(match));
+    }
+  }
+}
+
+// A copy of the configuration value at `path` cast to T, or null.
+template <class T>
+std::unique_ptr<T> ConfigurationCopy(const char* path) {
+  try {
+    ZQ_TAny value = PXC_CfsWrap().Value(ZQ_TString(path));
+    const T* typed = value.DynamicCast<T>();
+    return typed ? std::make_unique<T>(*typed) : nullptr;
+  } catch (const ZQ_EException&) {
+    return nullptr;
+  }
+}
+
+int HexDigitValue(wchar_t c) {
+  c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
+  if (c >= L'0' && c <= L'9') return c - L'0';
+  if (c >= L'A' && c <= L'F') return c - L'A' + 10;
+  IMR_THROW(IMR_EMagicInternal);
+}
+
+bool InitializeMatchClasses() {
+  for (const ZQ_TClass* object :
+       {IMR_TMatch::ZQ_ClassObject(), IMR_TEqual::ZQ_ClassObject(), IMR_TLess::ZQ_ClassObject(),
+        IMR_TMore::ZQ_ClassObject(), IMR_TNot::ZQ_ClassObject(), IMR_TSet::ZQ_ClassObject(),
+        IMR_TTrue::ZQ_ClassObject(), IMR_TSearch::ZQ_ClassObject()}) {
+    if (!object->Initialize()) return false;
+  }
+  return true;
+}
+
+// The magic table from its configured text: human-readable, or packed and
+// spelled as hexadecimal.  Null when neither form reads.
+ZQ_TDict* ReadMagicText(const ZQ_TString& text) {
+  try {
+    ZQ_TMemoryStream memory(text.Narrow(), text.Length());
+    ZQ_THumanReadableStream stream(memory);
+    if (InitializeMatchClasses()) {
+      std::unique_ptr<ZQ_TObject> object(stream.Extract());
+      if (ZQ_TDict* dict = ZQ_DynamicCast<ZQ_TDict>(object.get())) {
+        object.release();
+        return dict;
+      }
+    }
+  } catch (...) {
+  }
+  IMR_TRACE(0x40, "IMR_TMagic::LoadConfiguration - handling as hexadecimal string\n");
+  try {
+    const std::wstring wide = text.Wide();
+    if (wide.size() % 2 != 0) IMR_THROW(IMR_EMagicInternal);
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(wide.size() / 2);
+    for (std::size_t i = 0; i < wide.size(); i += 2) {
+      if (wide[i] >= 256 || wide[i + 1] >= 256) IMR_THROW(IMR_EMagicInternal);
+      bytes.push_back(static_cast<std::uint8_t>(HexDigitValue(wide[i]) * 16 + HexDigitValue(wide[i + 1])));
+    }
+    ZQ_TMemoryStream memory(bytes.data(), bytes.size());
+    ZQ_TDataStream stream(memory);
+    if (!InitializeMatchClasses()) return nullptr;
+    std::unique_ptr<ZQ_TObject> object(stream.Extract(true));
+    if (ZQ_TDict* dict = ZQ_DynamicCast<ZQ_TDict>(object.get())) {
+      object.release();
+      return dict;
+    }
+  } catch (const ZQ_EException& error) {
+    error.PrintOn(std::cerr);
+    std::cerr.flush();
+  } catch (...) {
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Static state
+
+namespace {
+ZQ_TDict* sMagic = nullptr;
+ZQ_TDict* sSelections = nullptr;
+ZQ_TString* sExtensionList = nullptr;
+ZQ_TList sTrustLess;
+bool sLoaded = false;
+}  // namespace
+
+ZQ_TRWLock& IMR_TMagic::MagicLock() {
+  static ZQ_TRWLock* lock = new ZQ_TRWLock;
+  return *lock;
+}
+
+void IMR_TMagic::LoadConfiguration() {
+  IMR_TRACE(0x04, "IMR_TMagic::LoadConfiguration()\n");
+  {
+    ZQ_TLockGuard lock(MagicLock(), true);
+    if (sLoaded) return;
+    IMR_TRACE(0x40, "IMR_TMagic::LoadConfiguration - loading Magic entry from CFS\n");
+    ZQ_TDict* magic = nullptr;
+    std::unique_ptr<ZQ_TString> text = ConfigurationCopy<ZQ_TString>("/Resources/Modules/IMR/Magic");
+    if (!text) {
+      IMR_TRACE(0x40,
+                "IMR_TMagic::LoadConfiguration - CFS call returned NULL, empty config will be used\n");
+    } else {
+      magic = ReadMagicText(*text);
+      if (magic == nullptr) {
+        IMR_TRACE(0x04, "IMR_TMagic::LoadConfiguration - failed = empty config will be used\n");
+      }
+    }
+    Tables& tables = TheTables();
+    {
+      std::lock_guard tableLock(tables.mutex);
+      delete sMagic;
+      sMagic = magic ? magic : new ZQ_TDict;
+      tables.Publish([](Snapshot& next) {
+        next.entries.clear();
+        for (const ZQ_TDict::Entry& entry : *sMagic) next.entries[entry.key.Std()] = Compile(entry.value);
+      });
+    }
+
+    IMR_TRACE(0x40, "IMR_TMagic::LoadConfiguration - loading selection list\n");
+    std::unique_ptr<ZQ_TDict> selections =
+        ConfigurationCopy<ZQ_TDict>("/Resources/Modules/IMR/Selections");
+    if (!selections) IMR_TRACE(0x40, "IMR_TMagic::LoadConfiguration - loading selection list failed\n");
+    delete sSelections;
+    sSelections = selections ? selections.release() : new ZQ_TDict;
+
+    IMR_TRACE(0x40, "IMR_TMagic::LoadConfiguration - loading extension list\n");
+    std::unique_ptr<ZQ_TString> extensions =
+        ConfigurationCopy<ZQ_TString>("/Resources/Modules/IMR/ExtensionList");
+    if (!extensions) IMR_TRACE(0x40, "IMR_TMagic::LoadConfiguration - loading extension list failed\n");
+    delete sExtensionList;
+    sExtensionList = extensions ? extensions.release() : new ZQ_TString;
+    sLoaded = true;
+  }
+  UpdateDefaultSelection(ZQ_TString());
+  if (IMR_Tracing(0x04)) {
+    IMR_TRACE(0x04, "IMR_TMagic::Selections()\n");
+    IMR_TRACE(0x10, "IMR_TMagic::MagicEntries(%u)\n", sMagic->Entries());
+    ZQMESG_Log("IMR_TMagic::LoadConfiguration Entries = %u, Selections = %u\n", sMagic->Entries(),
+               sSelections->Entries());
+  }
+}
+
+ZQ_TDict& IMR_TMagic::MagicEntries() {
+  IMR_TRACE(0x10, "IMR_TMagic::MagicEntries(%u)\n", sMagic ? sMagic->Entries() : 0u);
+  return *sMagic;
+}
+
+ZQ_TDict& IMR_TMagic::Selections() {
+  IMR_TRACE(0x04, "IMR_TMagic::Selections()\n");
+  return *sSelections;
+}
+
+ZQ_TString& IMR_TMagic::ExtensionList() {
+  IMR_TRACE(0x04, "IMR_TMagic::ExtensionList()\n");
+  return *sExtensionList;
+}
+
+void IMR_TMagic::AddMagicEntry(const ZQ_TString& name, IMR_TMagicTable table) {
+  IMR_TRACE(0x04, "IMR_TMagic::AddMagicEntry(name=%s)\n", name.Narrow());
+  LoadConfiguration();  // the table must exist
+  Tables& tables = TheTables();
+  auto store = [&tables, &name](const ZQ_TList& chains) {
+    std::lock_guard lock(tables.mutex);
+    MagicEntries()[name] = ZQ_TAny(chains);
+    tables.Publish([&](Snapshot& next) {
+      next.entries[name.Std()] = Compile(ZQ_TAny(chains));
+      next.absent.erase(name.Std());
+    });
+  };
+  store(ZQ_TList());
+  UpdateDefaultSelection(name);
+  ZQ_TList chains;
+  try {
+    for (IMR_TMagicTable alternative = table; alternative && *alternative; ++alternative) {
+      const char* const* texts = *alternative;
+      if (texts[0] == nullptr) continue;
+      std::unique_ptr<IMR_TMatch> first(new IMR_TTrue);
+      std::unique_ptr<IMR_TMatch> body(ParseMagicEntry(texts[0]));
+      IMR_TMatch* last = body.get();
+      for (const char* const* text = texts + 1; *text != nullptr; ++text) {
+        last = last->AttachNext(ParseMagicEntry(*text));
+      }
+      first->AttachNext(body.release());
+      chains.AddAtTail(ZQ_TAny::Adopt(first.release()));
+    }
+  } catch (...) {
+    store(chains);
+    throw;
+  }
+  store(chains);
+}
+
+void IMR_TMagic::RegisterMagic(const ZQ_TString& name, IMR_TMagicProvider provider) {
+  IMR_TRACE(0x40, "IMR_TMagic::RegisterMagic()\n");
+  PXC_TDynamicLoader::sLoader.RegisterCreator(kMatchKind, name,
+                                              reinterpret_cast<PXC_TDynamicLoader::Function>(provider));
+  TheTables().Publish([&](Snapshot& next) { next.absent.erase(name.Std()); });
+}
+
+IMR_TMagicProvider IMR_TMagic::MagicByName(const ZQ_TString& name) {
+  IMR_TRACE(0x04, "IMR_TMagic::MagicByName(name=%s)\n", name.Narrow());
+  try {
+    return reinterpret_cast<IMR_TMagicProvider>(PXC_TDynamicLoader::sLoader.Creator(kMatchKind, name));
+  } catch (const PXC_EDynamicLoaderNoSuchCreator&) {
+    PXC_TDynamicLoader::sLoader.LoadPluginByName(kMatchKind, name);
+    return reinterpret_cast<IMR_TMagicProvider>(PXC_TDynamicLoader::sLoader.Creator(kMatchKind, name));
+  }
+}
+
+void IMR_TMagic::UpdateDefaultSelection(const ZQ_TString& name) {
+  IMR_TRACE(0x04, "IMR_TMagic::UpdateDefaultSelection(name=%s)\n", name.Narrow());
+  if (sSelections == nullptr) return;
+  ZQ_TLockGuard lock(MagicLock(), true);
+  try {
+    ZQ_TAny& entry = (*sSelections)[kDefaultSelection];
+    if (std::as_const(entry).DynamicCast<ZQ_TList>() == nullptr) entry = ZQ_TAny(ZQ_TList());
+    ZQ_TList& selection = *entry.DynamicCast<ZQ_TList>();
+    if (name.IsEmpty()) {
+      MergeIntoSelection(selection, PXC_TDynamicLoader::sLoader.PluginsFromCfs(kMatchKind), sTrustLess);
+      MergeIntoSelection(selection, PXC_TDynamicLoader::sLoader[kMatchKind], sTrustLess);
+      if (sMagic != nullptr) {
+        std::lock_guard tableLock(TheTables().mutex);
+        MergeIntoSelection(selection, *sMagic, sTrustLess);
+      }
+      if (selection.IsEmpty()) {
+        IMR_TRACE(0x04, "IMR_TMagic::UpdateDefaultSelection - no magic file\n");
+        IMR_THROW(IMR_EMagicFileNotGiven);
+      }
+    } else if (!ListHolds(selection, name)) {
+      selection.AddAtTail(ZQ_TAny(name));
+    }
+  } catch (...) {
+    IMR_TRACE(0x04, "IMR_TMagic::UpdateDefaultSelection - failed\n");
+    throw;
+  }
+}
+
+void IMR_TMagic::AddToSelections(const ZQ_TString& name, const ZQ_TList& items, bool replace) {
+  IMR_TRACE(0x04, "IMR_TMagic::AddToSelections(name=%s)\n", name.Narrow());
+  ZQ_TLockGuard lock(MagicLock(), true);
+  try {
+    if (sSelections == nullptr) sSelections = new ZQ_TDict;
+    if (!replace && sSelections->HasKey(name)) {
+      IMR_THROW_DATA(IMR_EMagicDoubleSelectionEntry, "Selection already exists", name);
+    }
+    Selections()[name] = ZQ_TAny(items);
+  } catch (...) {
+    IMR_TRACE(0x04, "IMR_TMagic::AddToSelections - failed\n");
+    throw;
+  }
+}
+
+void IMR_TMagic::AddInTrustLessList(const ZQ_TString& name) {
+  IMR_TRACE(0x04, "IMR_TMagic::AddInTrustLessList(name=%s)\n", name.Narrow());
+  if (ListHolds(sTrustLess, name)) return;
+  sTrustLess.AddAtTail(ZQ_TAny(name));
+  if (sSelections == nullptr) return;
+  ZQ_TLockGuard lock(MagicLock(), true);
+  ZQ_TAny* entry = sSelections->ValueOfKey(kDefaultSelection);
+  ZQ_TList* selection = entry ? entry->DynamicCast<ZQ_TList>() : nullptr;
+  if (selection == nullptr) return;
+  const ZQ_TListKey key = selection->KeyOf(ZQ_TAny(name));
+  const int index = selection->IndexOfKey(key);
+  if (index >= 0 && static_cast<std::uint32_t>(index) + 1 != selection->Entries()) {
+    selection->MoveToTail(static_cast<std::uint32_t>(index));
+  }
+}
+
+// ---------------------------------------------------------------------------
+// The plugin
+
+struct IMR_TMagic::Compiled {
+  struct Item {
+    ZQ_TString name;
+    ZQ_TString argument;
+    std::shared_ptr<const CompiledEntry> entry;  // null: not in the table yet
+    bool absent = false;                         // no provider serves the name
+  };
+  std::uint64_t version = 0;
+  std::vector<Item> items;
+};
+
+IMR_TMagic::IMR_TMagic(const ZQ_TString& selection) : IMR_TPlugin(selection) {
+  IMR_TRACE(0x04, "IMR_TMagic::IMR_TMagic(this=%p, selection=[%s])\n", static_cast<void*>(this),
+            selection.Narrow());
+  LoadConfiguration();
+  CopySelection(&selection, nullptr);
+}
+
+IMR_TMagic::IMR_TMagic(const ZQ_TList& selection) : IMR_TPlugin(ZQ_TString()) {
+  IMR_TRACE(0x04, "IMR_TMagic::IMR_TMagic(this=%p, selection)\n", static_cast<void*>(this));
+  LoadConfiguration();
+  CopySelection(nullptr, &selection);
+}
+
+IMR_TMagic::IMR_TMagic(const IMR_TMagic& other)
+    : ZQ_IInterface(), IMR_IPlugin(), IMR_TPlugin(other), iSelection(other.iSelection) {}
+
+IMR_TMagic::~IMR_TMagic() {
+  IMR_TRACE(0x04, "IMR_TMagic destructor of %p\n", static_cast<void*>(this));
+}
+
+void IMR_TMagic::CopySelection(const ZQ_TString* name, const ZQ_TList* items) {
+  {
+    ZQ_TLockGuard lock(MagicLock(), true);
+    if (items != nullptr) {
+      iSelection = *items;
+    } else {
+      const ZQ_TString& wanted = name->IsEmpty() ? kDefaultSelection : *name;
+      const ZQ_TAny* entry = sSelections ? std::as_const(*sSelections).ValueOfKey(wanted) : nullptr;
+      const ZQ_TList* list = entry ? entry->DynamicCast<ZQ_TList>() : nullptr;
+      if (list == nullptr && !name->IsEmpty()) IMR_THROW(IMR_EMagicFileNotGiven);
+      if (list != nullptr) iSelection = *list;
+    }
+  }
+  IMR_TRACE(0x04, "IMR_TMagic::IMR_TMagic(this=%p) : iSelection = %s\n", static_cast<void*>(this),
+            PXC_Any2String(ZQ_TAny(iSelection)).Narrow());
+}
+
+ZQ_TObject* IMR_TMagic::ZQ_Create() { return new IMR_TMagic(ZQ_TString()); }
+
+bool IMR_TMagic::ZQ_Initialize() {
+  IMR_TRACE(0x04, "ZQ_Initialize of IMR_TMagic\n");
+  MagicLock();
+  IMR_TPlugin::RegisterCreator(ZQ_TString("IMR_TMagic"), &IMR_TMagic::Creator);
+  PXC_TDynamicLoader::sLoader.RegisterProvider(kMatchKind);
+  return true;
+}
+
+IMR_IPlugin* IMR_TMagic::Creator(const ZQ_TString& selection) {
+  IMR_TRACE(0x04, "IMR_TMagic::Creator()\n");
+  return new IMR_TMagic(selection);
+}
+
+std::shared_ptr<const IMR_TMagic::Compiled> IMR_TMagic::CompiledSelection() const {
+  Tables& tables = TheTables();
+  std::shared_ptr<const Compiled> current = iCompiled.load(std::memory_order_acquire);
+  if (current && current->version == tables.version.load(std::memory_order_acquire)) return current;
+  std::shared_ptr<const Snapshot> snapshot = tables.Current();
+  auto fresh = std::make_shared<Compiled>();
+  fresh->version = snapshot->version;
+  for (const ZQ_TList::Entry& entry : iSelection) {
+    const ZQ_TString* item = entry.value.DynamicCast<ZQ_TString>();
+    if (item == nullptr) continue;
+    Compiled::Item compiled;
+    SplitItem(*item, compiled.name, compiled.argument);
+    auto found = snapshot->entries.find(compiled.name.Std());
+    if (found != snapshot->entries.end()) compiled.entry = found->second;
+    compiled.absent = snapshot->absent.count(compiled.name.Std()) != 0;
+    fresh->items.push_back(std::move(compiled));
+  }
+  iCompiled.store(fresh, std::memory_order_release);
+  return fresh;
+}
+
+IMR_TPluginStatus IMR_TMagic::ImageInfo(const PXC_IBuffer& buffer, PXC_TImageTicket& ticket,
+                                        PXC_TFillLevel level, unsigned int index,
+                                        IMR_TImageTypes) {
+  std::shared_ptr<const Compiled> compiled = CompiledSelection();
+  if (IMR_Tracing(0x04)) {
+    IMR_TRACE(0x10, "IMR_TMagic::MagicEntries(%u)\n", sMagic->Entries());
+    IMR_TRACE(0x04, "IMR_TMagic::ImageInfo: Entries = %u, Selection = %u\n", sMagic->Entries(),
+              iSelection.Entries());
+  }
+  bool pluginRequested = false;
+  for (const Compiled::Item& item : compiled->items) {
+    std::shared_ptr<const CompiledEntry> entry = item.entry;
+    try {
+      if (!entry) {
+        if (item.absent) continue;
+        try {
+          AddMagicEntry(item.name, MagicByName(item.name)());
+        } catch (const PXC_EDynamicLoaderNoSuchCreator&) {
+          TheTables().Publish([&](Snapshot& next) { next.absent.insert(item.name.Std()); });
+          continue;
+        }
+        auto found = TheTables().Current()->entries.find(item.name.Std());
+        if (found == TheTables().Current()->entries.end()) continue;
+        entry = found->second;
+      }
+      if (IMR_Tracing(0x10)) IMR_TRACE(0x10, "IMR_TMagic::ImageInfo trying match %s\n", item.name.Narrow());
+      for (const IMR_TMatch* chain : entry->heads) {
+        bool passed;
+        try {
+          passed = (*chain)(item.argument, buffer, ticket, pluginRequested, level, index);
+        } catch (...) {
+          if (IMR_Tracing(0x04)) {
+            try {
+              throw;
+            } catch (const ZQ_EException& error) {
+              IMR_TRACE(0x04,
+                        "IMR_TMagic::ImageInfo(this=%p) - Exception occured when trying match %s: %s\n",
+                        static_cast<void*>(this), item.name.Narrow(),
+                        PXC_Any2String(ZQ_TAny(static_cast<const ZQ_IPackable&>(error))).Narrow());
+            } catch (...) {
+              IMR_TRACE(0x04,
+                        "IMR_TMagic::ImageInfo(this=%p) - Generic Exception occured when trying "
+                        "match %s\n",
+                        static_cast<void*>(this), item.name.Narrow());
+            }
+            IMR_TRACE(0x04, "IMR_TMagic::ImageInfo(this=%p) - MagicEntries: %s\n",
+                      static_cast<void*>(this), PXC_Any2String(ZQ_TAny(*sMagic)).Narrow());
+            IMR_TRACE(0x04, "IMR_TMagic::ImageInfo(this=%p) - Trying to match: %s\n",
+                      static_cast<void*>(this),
+                      PXC_Any2String(ZQ_TAny(static_cast<const ZQ_IPackable&>(*chain))).Narrow());
+          }
+          IMR_THROW_DATA(IMR_EMagicInvalidMagicEntry, "Invalid magic entry %s", item.name);
+        }
+        if (passed && ticket.FillLevel() >= level) {
+          return pluginRequested ? IMR_PS_RECOGNIZED_LIST_CHANGED : IMR_PS_RECOGNIZED;
+        }
+      }
+    } catch (const ZQ_EException& error) {
+      IMR_TRACE(0x04, "IMR_TMagic::ImageInfo(this=%p) - Exception occured %s\n",
+                static_cast<void*>(this),
+                PXC_Any2String(ZQ_TAny(static_cast<const ZQ_IPackable&>(error))).Narrow());
+      IMR_TRACE(0x04, "IMR_TMagic::ImageInfo(this=%p) - Selection: %s\n", static_cast<void*>(this),
+                PXC_Any2String(ZQ_TAny(iSelection)).Narrow());
+      IMR_THROW_DATA(IMR_EMagicInvalidMagicEntry, "Invalid magic entry %s", item.name);
+    }
+  }
+  return pluginRequested ? IMR_PS_LIST_CHANGED : IMR_PS_NOT_RECOGNIZED;
+}
+
+ZQ_CLASS_DEFINE(IMR_TMagic, false, IMR_TPlugin::ZQ_ClassObject(), &IMR_TMagic::ZQ_Create,
+                &IMR_TMagic::ZQ_Initialize)
+ZQ_DYNAMIC_INFO(IMR_TMagic, IMR_TPlugin)
+
+bool IMR_RegisterMagicClasses() {
+  return IMR_TMagic::ZQ_ClassObject()->Initialize() && InitializeMatchClasses();
+}
