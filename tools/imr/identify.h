@@ -1,0 +1,23 @@
+// `imr identify`: describes many files on worker threads and prints the
+// results in input order.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "core/imr_core.h"
+
+struct IdentifyOptions {
+  std::vector<std::string> paths;
+  std::string filesFrom;  // a file of paths, one per line; "-" for standard input
+  bool json = false;
+  bool recursive = false;
+  bool noCache = false;
+  PXC_TFillLevel level = PXC_FL_DEPENDENCIES;
+  IMR_TImageTypes types = IMR_IT_ALL;
+  unsigned int jobs = 0;  // 0: one per core
+};
+
+// Returns the exit status: 0 when every file was recognised, 1 otherwise,
+// 2 when the paths could not be read.
+int RunIdentify(const IdentifyOptions& options);
