@@ -17,6 +17,7 @@ class ZQ_TAny {
   ZQ_TAny(int value) : ZQ_TAny(static_cast<unsigned int>(value)) {}
   ZQ_TAny(const char* text) : iKind(Kind::Text), iText(text) {}
   ZQ_TAny(std::string_view text) : iKind(Kind::Text), iText(text) {}
+  ZQ_TAny(const std::string& text) : iKind(Kind::Text), iText(text) {}
   ZQ_TAny(const ZQ_TString& text) : iKind(Kind::Text), iText(text) {}
   // Holds a copy of `object` (a ZQ_TString is held as text).
   explicit ZQ_TAny(const ZQ_IPackable& object);

@@ -6,6 +6,7 @@
 #include <shared_mutex>
 #include <string>
 #include <string_view>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -20,7 +21,8 @@ struct ZQ_TClass::State {
   std::recursive_mutex mutex;  // initialisers may register further classes
 };
 
-// Owns every class object for the life of the process.
+// Owns every class object, and a copy of its name, for the life of the
+// process: a name may come from a module that is unloaded later.
 struct ZQ_TClassRegistry {
   std::shared_mutex mutex;
   std::unordered_map<std::string_view, ZQ_TClass*> byName;
@@ -44,6 +46,7 @@ ZQ_TClass::ZQ_TClass(bool isInterface, const char* name, std::size_t size,
 ZQ_TClass* ZQ_TClass::GetClassObject(bool isInterface, const char* name, std::size_t size,
                                      const ZQ_TClass* parent, Factory factory,
                                      Initializer initializer) {
+  if (name == nullptr) return nullptr;
   ZQ_TClassRegistry& registry = ZQ_TClassRegistry::Instance();
   {
     std::shared_lock lock(registry.mutex);
@@ -51,11 +54,14 @@ ZQ_TClass* ZQ_TClass::GetClassObject(bool isInterface, const char* name, std::si
     if (it != registry.byName.end()) return it->second;
   }
   std::unique_lock lock(registry.mutex);
-  auto [it, inserted] = registry.byName.try_emplace(name, nullptr);
-  if (inserted) {
-    it->second = new ZQ_TClass(isInterface, name, size, parent, factory, initializer);
-  }
-  return it->second;
+  auto it = registry.byName.find(name);
+  if (it != registry.byName.end()) return it->second;
+  const std::size_t length = std::strlen(name);
+  char* owned = new char[length + 1];
+  std::memcpy(owned, name, length + 1);
+  ZQ_TClass* object = new ZQ_TClass(isInterface, owned, size, parent, factory, initializer);
+  registry.byName.emplace(std::string_view(owned, length), object);
+  return object;
 }
 
 const ZQ_TClass* ZQ_TClass::Register(bool isInterface, const char* name, std::size_t size,
@@ -72,6 +78,7 @@ const ZQ_TClass* ZQ_TClass::Register(bool isInterface, const char* name, std::si
 }
 
 const ZQ_TClass* ZQ_TClass::Find(const char* name) {
+  if (name == nullptr) return nullptr;
   ZQ_TClassRegistry& registry = ZQ_TClassRegistry::Instance();
   std::shared_lock lock(registry.mutex);
   auto it = registry.byName.find(name);

@@ -75,6 +75,13 @@ class ZQ_TClass {
   State* iState;
 };
 
+// The cast by name that the base class `Base` of `self` defines.  (A helper:
+// clang cannot expand `self->Bases::ZQ_DynamicInfo` over a pack of bases.)
+template <class Base, class Self>
+void* ZQ_DynamicInfoOfBase(const Self* self, const char* name) {
+  return self->Base::ZQ_DynamicInfo(name);
+}
+
 // The cast by class name: `name` null gives the class object; a name equal to
 // the class's own gives `self`; otherwise each direct base is asked in order.
 template <class Self, class... Bases>
@@ -82,7 +89,7 @@ void* ZQ_DynamicInfoWalk(const Self* self, const char* name) {
   if (name == nullptr) return const_cast<ZQ_TClass*>(Self::ZQ_ClassObject());
   if (std::strcmp(name, Self::ZQ_ClassName()) == 0) return const_cast<Self*>(self);
   void* found = nullptr;
-  ((found = found ? found : self->Bases::ZQ_DynamicInfo(name)), ...);
+  ((found = found ? found : ZQ_DynamicInfoOfBase<Bases>(self, name)), ...);
   return found;
 }
 

@@ -1,10 +1,17 @@
 #include "zqtypes/zq_containers.h"
 
+#include <atomic>
 #include <ostream>
 
 #include "zqtypes/zq_streams.h"
 
 namespace {
+// List keys are unique in the process: a key of a removed or cleared entry, or
+// of another list, never names an entry, and copies that grow apart never
+// hand out the same key.
+std::atomic<std::uint64_t> gNextListKey{1};
+ZQ_TListKey NewListKey() { return ZQ_TListKey(gNextListKey.fetch_add(1, std::memory_order_relaxed)); }
+
 [[noreturn]] void OutOfRange(const char* container, std::uint32_t index) {
   ZQ_THROW(ZQ_ERange, ZQ_TString::Format("Index %%s outside the %s", container), ZQ_TAny(index));
 }
@@ -76,14 +83,14 @@ ZQ_TAny* ZQ_TList::ValueOfKey(const ZQ_TListKey& key) {
 
 ZQ_TListKey ZQ_TList::AddAtTail(const ZQ_TAny& value) {
   Store& store = iStore.Mutable();
-  ZQ_TListKey key(store.nextKey++);
+  const ZQ_TListKey key = NewListKey();
   store.entries.push_back(Entry{key, value});
   return key;
 }
 
 ZQ_TListKey ZQ_TList::AddAtHead(const ZQ_TAny& value) {
   Store& store = iStore.Mutable();
-  ZQ_TListKey key(store.nextKey++);
+  const ZQ_TListKey key = NewListKey();
   store.entries.insert(store.entries.begin(), Entry{key, value});
   return key;
 }

@@ -136,7 +136,6 @@ class ZQ_TList : public ZQ_TObject,
  private:
   struct Store {
     std::vector<Entry> entries;
-    std::uint64_t nextKey = 1;
   };
   ZQ_TShared<Store> iStore;
 };
@@ -172,7 +171,10 @@ class ZQ_TDict : public ZQ_TObject,
   const ZQ_TAny* ValueOfKey(std::string_view key) const;
   ZQ_TAny* ValueOfKey(std::string_view key);
   // Sets `key` to `value`: replaced in place when present, else added last.
-  void Add(std::string_view key, const ZQ_TAny& value) { (*this)[key] = value; }
+  void Add(std::string_view key, const ZQ_TAny& value) {
+    ZQ_TAny copy(value);  // `value` may be an entry that adding the key moves
+    (*this)[key] = std::move(copy);
+  }
   bool Remove(std::string_view key);
   void Clear() { iStore.Reset(); }
 

@@ -22,6 +22,7 @@ ZQ_EException::ZQ_EException(const ZQ_EException& other)
       ZQ_IThrowable(),
       ZQ_IPackable(),
       ZQ_IPrintable(),
+      ZQ_IHumanReadable(),
       ZQ_TObject(),
       std::exception(),
       iMessage(other.iMessage),
@@ -122,6 +123,26 @@ void ZQ_EException::ZQ_Unpack(ZQ_IUnpacking& in) {
   RefreshWhat();
 }
 
+bool ZQ_EException::WriteTo(ZQ_THumanReadableStream& out) const {
+  out.WriteText(iMessage);
+  iData.WriteTo(out);
+  out.WriteI32(iLine);
+  out.WriteText(iFile);
+  out.WriteText(StackTrace());
+  return false;
+}
+
+bool ZQ_EException::ReadFrom(ZQ_THumanReadableStream& in) {
+  iMessage = in.ReadText();
+  iData = in.ReadAny();
+  iLine = in.ReadI32();
+  iFile = in.ReadText();
+  iStack = in.ReadText();
+  iFrames.clear();
+  RefreshWhat();
+  return false;
+}
+
 bool ZQ_EException::ZQ_IsIdent(const ZQ_IPackable& other) const {
   if (!other.HasSuperclass(ClassName())) return false;
   const ZQ_EException* error = ZQ_DynamicCast<ZQ_EException>(&other);
@@ -130,7 +151,7 @@ bool ZQ_EException::ZQ_IsIdent(const ZQ_IPackable& other) const {
 
 ZQ_INTERFACE_IMPLEMENT(ZQ_IThrowable, ZQ_IInterface)
 ZQ_CLASS_IMPLEMENT(ZQ_EException, ZQ_TObject, &ZQ_EException::ZQ_Create, nullptr,
-                   ZQ_IThrowable, ZQ_IPackable, ZQ_IPrintable)
+                   ZQ_IThrowable, ZQ_IPackable, ZQ_IPrintable, ZQ_IHumanReadable)
 ZQ_EXCEPTION_IMPLEMENT(ZQ_EStream, ZQ_EException)
 ZQ_EXCEPTION_IMPLEMENT(ZQ_EStreamTruncated, ZQ_EStream)
 ZQ_EXCEPTION_IMPLEMENT(ZQ_EStreamFormat, ZQ_EStream)

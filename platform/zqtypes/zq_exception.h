@@ -21,6 +21,7 @@ class ZQ_EException : public ZQ_TObject,
                       public virtual ZQ_IThrowable,
                       public virtual ZQ_IPackable,
                       public virtual ZQ_IPrintable,
+                      public virtual ZQ_IHumanReadable,
                       public std::exception {
   ZQ_CLASS_BOILERPLATE(ZQ_EException)
  public:
@@ -55,6 +56,9 @@ class ZQ_EException : public ZQ_TObject,
   void ZQ_Unpack(ZQ_IUnpacking& in) override;
   ZQ_IPackable* ZQ_Clone(void* = nullptr) const override { return new ZQ_EException(*this); }
   bool ZQ_IsIdent(const ZQ_IPackable& other) const override;
+  // Text form: the message, the datum, the line, the file and the stack.
+  bool WriteTo(ZQ_THumanReadableStream& out) const override;
+  bool ReadFrom(ZQ_THumanReadableStream& in) override;
 
  private:
   void RefreshWhat();

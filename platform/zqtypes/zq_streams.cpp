@@ -178,17 +178,17 @@ void ZQ_TDataStream::UnpackChars(char* chars, std::uint32_t count) {
 ZQ_TString ZQ_TDataStream::UnpackString() {
   std::uint32_t length = UnpackU32();
   Need(length, "a string");
-  ZQ_TString value(reinterpret_cast<const char*>(iMemory.Current()), static_cast<int>(length));
+  ZQ_TString value(std::string_view(reinterpret_cast<const char*>(iMemory.Current()), length));
   iMemory.Skip(length);
   return value;
 }
 
 void ZQ_TDataStream::Enter() {
-  if (++iDepth > kMaxDepth) {
-    iDepth = 0;
+  if (iDepth >= kMaxDepth) {
     ZQ_THROW(ZQ_EStreamFormat, "Packed data nests deeper than %s levels",
              ZQ_TAny(static_cast<unsigned int>(kMaxDepth)));
   }
+  ++iDepth;
 }
 
 ZQ_TObject* ZQ_TDataStream::UnpackObject() {
@@ -206,23 +206,29 @@ ZQ_TObject* ZQ_TDataStream::UnpackObject() {
   Need(count, "an object");
   const std::size_t end = iMemory.Tell() + count;
 
-  std::unique_ptr<ZQ_TObject> object(ZQ_TClass::CreateObject(name.c_str()));
+  // A name with a NUL byte would be cut short by the registry.
+  std::unique_ptr<ZQ_TObject> object(
+      name.find('\0') == std::string::npos ? ZQ_TClass::CreateObject(name.c_str()) : nullptr);
   ZQ_IPackable* packable = object ? ZQ_DynamicCast<ZQ_IPackable>(object.get()) : nullptr;
   if (packable == nullptr) {
     ZQ_THROW(ZQ_EUnknownClass, "Packed data names the unknown or unpackable class %s",
              ZQ_TString(name));
   }
+  // The object's frame, and any section its reader leaves open on a failure,
+  // are closed here, so the stream can go on being read.
+  const std::size_t openFrames = iEnds.size();
+  const int depth = iDepth;
   Enter();
   iEnds.push_back(end);
   try {
     packable->ZQ_Unpack(*this);
   } catch (...) {
-    iEnds.pop_back();
-    --iDepth;
+    iEnds.resize(openFrames);
+    iDepth = depth;
     throw;
   }
-  iEnds.pop_back();
-  --iDepth;
+  iEnds.resize(openFrames);
+  iDepth = depth;
   iMemory.Seek(end);
   return object.release();
 }
@@ -235,7 +241,7 @@ void ZQ_TDataStream::EnterSection(const char* name) {
   }
   std::uint32_t count = UnpackU32();
   Need(count, "a section");
-  Enter();
+  // Only objects nest without bound, so only they count towards the depth.
   iEnds.push_back(iMemory.Tell() + count);
 }
 
@@ -243,18 +249,16 @@ void ZQ_TDataStream::LeaveSection(const char*) {
   if (iEnds.empty()) ZQ_THROW(ZQ_EStreamFormat, "Section left but none is open");
   std::size_t end = iEnds.back();
   iEnds.pop_back();
-  --iDepth;
   iMemory.Seek(end);
 }
 
 ZQ_TObject* ZQ_TDataStream::Extract(bool wholeStream) {
-  ZQ_TObject* object = UnpackObject();
+  std::unique_ptr<ZQ_TObject> object(UnpackObject());
   if (wholeStream && iMemory.Remaining() != 0) {
-    delete object;
     ZQ_THROW(ZQ_EStreamFormat, "%s bytes follow the packed object",
              ZQ_TAny(static_cast<unsigned int>(iMemory.Remaining())));
   }
-  return object;
+  return object.release();
 }
 
 // ---------------------------------------------------------------------------
@@ -433,13 +437,14 @@ ZQ_THumanReadableStream::Token ZQ_THumanReadableStream::Next() {
 }
 
 void ZQ_THumanReadableStream::Fail(const char* what, const Token& token) const {
-  ZQ_TString where = ZQ_TString::Format("line %d", token.line);
   if (token.kind == TokenKind::End) {
-    ZQ_THROW(ZQ_EStreamTruncated, ZQ_TString::Format("Text ends before %s at %%s", what), where);
+    ZQ_THROW(ZQ_EStreamTruncated,
+             ZQ_TString::Format("Text ends before %s at line %d", what, token.line));
   }
-  std::string found = token.text.substr(0, 40);
+  // The text found goes in the datum: a "%s" inside it must not be filled.
   ZQ_THROW(ZQ_EStreamFormat,
-           ZQ_TString::Format("Expected %s but found '%s' at %%s", what, found.c_str()), where);
+           ZQ_TString::Format("Expected %s but found '%%s' at line %d", what, token.line),
+           ZQ_TString(std::string_view(token.text).substr(0, 40)));
 }
 
 std::uint64_t ZQ_THumanReadableStream::ReadU64() {
@@ -522,7 +527,9 @@ ZQ_TObject* ZQ_THumanReadableStream::ReadObject() {
   Token token = Next();
   if (token.kind != TokenKind::Word) Fail("a class name or NULL", token);
   if (token.text == "NULL") return nullptr;
-  std::unique_ptr<ZQ_TObject> object(ZQ_TClass::CreateObject(token.text.c_str()));
+  std::unique_ptr<ZQ_TObject> object(token.text.find('\0') == std::string::npos
+                                         ? ZQ_TClass::CreateObject(token.text.c_str())
+                                         : nullptr);
   ZQ_IHumanReadable* readable =
       object ? ZQ_DynamicCast<ZQ_IHumanReadable>(object.get()) : nullptr;
   if (readable == nullptr) {
@@ -531,10 +538,8 @@ ZQ_TObject* ZQ_THumanReadableStream::ReadObject() {
                                 token.line),
              ZQ_TString(token.text));
   }
-  if (++iDepth > kMaxDepth) {
-    iDepth = 0;
-    Fail("less deeply nested objects", token);
-  }
+  if (iDepth >= kMaxDepth) Fail("less deeply nested objects", token);
+  ++iDepth;
   try {
     readable->ZQ_ReadFrom(*this);
   } catch (...) {
@@ -546,11 +551,11 @@ ZQ_TObject* ZQ_THumanReadableStream::ReadObject() {
 }
 
 ZQ_TObject* ZQ_THumanReadableStream::Extract(bool wholeStream) {
-  ZQ_TObject* object = ReadObject();
+  std::unique_ptr<ZQ_TObject> object(ReadObject());
+  // Looking for the end reads the next token, which may itself be malformed.
   if (wholeStream && !AtEnd()) {
-    delete object;
     Token token = Next();
     Fail("the end of the text", token);
   }
-  return object;
+  return object.release();
 }

@@ -4,10 +4,13 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <ostream>
+#include <utility>
 #include <vector>
 
 #include "zqtypes/zq_streams.h"
@@ -116,6 +119,16 @@ bool ReadNumber(std::string_view& text, std::uint64_t& value) {
   return true;
 }
 
+// "embed:OFFSET:LENGTH:" followed by `inner`.
+std::string EmbedText(std::uint64_t offset, std::uint64_t length, std::string_view inner) {
+  char prefix[64];
+  int size = std::snprintf(prefix, sizeof prefix, "%s%" PRIu64 ":%" PRIu64 ":", kEmbedPrefix,
+                           offset, length);
+  std::string text(prefix, static_cast<std::size_t>(size));
+  text.append(inner);
+  return text;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -141,10 +154,35 @@ bool ZQ_TTime::ZQ_IsIdent(const ZQ_IPackable& other) const {
 void ZQ_TTime::PrintOn(std::ostream& out) const {
   std::time_t seconds = static_cast<std::time_t>(iSeconds);
   std::tm parts{};
-  gmtime_r(&seconds, &parts);
+  if (gmtime_r(&seconds, &parts) == nullptr) {
+    out << '@' << iSeconds;  // beyond the years the calendar functions handle
+    return;
+  }
   char text[40];
   std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
   out << text;
+}
+
+bool ZQ_TTime::WriteTo(ZQ_THumanReadableStream& out) const {
+  out.WriteWord(std::to_string(iSeconds));
+  out.WriteU32(iNanoseconds);
+  return false;
+}
+
+bool ZQ_TTime::ReadFrom(ZQ_THumanReadableStream& in) {
+  const ZQ_TString word = in.ReadWord();
+  errno = 0;
+  char* end = nullptr;
+  const long long seconds = std::strtoll(word.Narrow(), &end, 10);
+  if (word.IsEmpty() || errno != 0 || end != word.Narrow() + word.Length()) {
+    ZQ_THROW(ZQ_EStreamFormat,
+             ZQ_TString::Format("Expected a signed 64-bit number but found '%%s' at line %d",
+                                in.LineNumber()),
+             word);
+  }
+  iSeconds = seconds;
+  iNanoseconds = in.ReadU32();
+  return false;
 }
 
 // ---------------------------------------------------------------------------
@@ -166,14 +204,42 @@ ZQ_TURL::ZQ_TURL(const ZQ_TString& text) {
     }
     iText = ZQ_TString(FileText(Decode(rest)));
   } else if (scheme == "embed") {
-    std::string_view rest = view.substr(6);
-    std::uint64_t offset = 0;
-    std::uint64_t length = 0;
-    if (ReadNumber(rest, offset) && ReadNumber(rest, length)) {
-      *this = Embed(ZQ_TURL(ZQ_TString(rest)), offset, length);
-    } else {
-      iText = text;  // kept as written; it names no file
+    // The leading ranges, outermost first; a loop, as texts may nest deeply.
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> ranges;
+    std::string_view rest = view;
+    while (StartsWith(rest, kEmbedPrefix)) {
+      std::string_view numbers = rest.substr(sizeof kEmbedPrefix - 1);
+      std::uint64_t offset = 0;
+      std::uint64_t length = 0;
+      if (!ReadNumber(numbers, offset) || !ReadNumber(numbers, length)) break;
+      ranges.emplace_back(offset, length);
+      rest = numbers;
     }
+    if (ranges.empty()) {
+      iText = text;  // kept as written; it names no file
+      return;
+    }
+    // What the innermost range is taken from; its text starts with no range.
+    const ZQ_TURL inner{ZQ_TString(rest)};
+    std::string innerText(inner.iText.View());
+    std::size_t outer = ranges.size();
+    if (inner.IsFile()) {
+      // Ranges of a file add up to one range of it, as Embed does, as long
+      // as the offsets fit.
+      std::uint64_t offset = 0;
+      std::uint64_t length = 0;
+      while (outer > 0 && ranges[outer - 1].first <= UINT64_MAX - offset) {
+        offset += ranges[outer - 1].first;
+        length = ranges[outer - 1].second;
+        --outer;
+      }
+      innerText = EmbedText(offset, length, innerText);
+    }
+    // Ranges of anything else stay nested, as written.
+    std::string out;
+    for (std::size_t i = 0; i < outer; ++i) out += EmbedText(ranges[i].first, ranges[i].second, {});
+    out += innerText;
+    iText = ZQ_TString(out);
   } else {
     iText = text;
   }
@@ -187,9 +253,14 @@ ZQ_TURL ZQ_TURL::FromPath(const ZQ_TString& path) {
 
 ZQ_TURL ZQ_TURL::Embed(const ZQ_TURL& outer, std::uint64_t offset, std::uint64_t length) {
   ZQ_TURL url;
-  url.iText = ZQ_TString::Format("%s%" PRIu64 ":%" PRIu64 ":%s", kEmbedPrefix,
-                                 outer.EmbedOffset() + offset, length,
-                                 outer.Root().iText.Narrow());
+  EmbedParts parts;
+  if (outer.SplitEmbed(parts) && offset <= UINT64_MAX - parts.offset) {
+    url.iText = ZQ_TString(EmbedText(parts.offset + offset, length, parts.root.View()));
+  } else {
+    // A file, or a range that cannot be added up (not of a file, or an offset
+    // beyond 64 bits): the range is taken from `outer` as it is.
+    url.iText = ZQ_TString(EmbedText(offset, length, outer.iText.View()));
+  }
   return url;
 }
 
@@ -249,7 +320,9 @@ ZQ_TURL ZQ_TURL::Resolve(const ZQ_TString& reference) const {
   return FromPath(ZQ_TString(folder + reference.Std()));
 }
 
-void ZQ_TURL::ZQ_Unpack(ZQ_IUnpacking& in) { iText = in.UnpackString(); }
+// Packed texts are read as URLs, as texts of the text form are, so that both
+// forms agree on what a URL holds.
+void ZQ_TURL::ZQ_Unpack(ZQ_IUnpacking& in) { iText = ZQ_TURL(in.UnpackString()).iText; }
 
 bool ZQ_TURL::ZQ_IsIdent(const ZQ_IPackable& other) const {
   const ZQ_TURL* url = ZQ_DynamicCast<ZQ_TURL>(&other);
@@ -298,6 +371,6 @@ std::uint32_t ZQ_TFileInfo::SmartID() const {
 }
 
 ZQ_CLASS_IMPLEMENT(ZQ_TTime, ZQ_TObject, &ZQ_TTime::ZQ_Create, nullptr, ZQ_IPackable,
-                   ZQ_IPrintable)
+                   ZQ_IPrintable, ZQ_IHumanReadable)
 ZQ_CLASS_IMPLEMENT(ZQ_TURL, ZQ_TObject, &ZQ_TURL::ZQ_Create, nullptr, ZQ_IPackable,
                    ZQ_IPrintable, ZQ_IHumanReadable)

@@ -16,7 +16,10 @@
 
 #include "zqtypes/zq_string.h"
 
-class ZQ_TTime : public ZQ_TObject, public virtual ZQ_IPackable, public virtual ZQ_IPrintable {
+class ZQ_TTime : public ZQ_TObject,
+                 public virtual ZQ_IPackable,
+                 public virtual ZQ_IPrintable,
+                 public virtual ZQ_IHumanReadable {
   ZQ_CLASS_BOILERPLATE(ZQ_TTime)
  public:
   ZQ_TTime() = default;
@@ -36,6 +39,9 @@ class ZQ_TTime : public ZQ_TObject, public virtual ZQ_IPackable, public virtual 
   bool ZQ_IsIdent(const ZQ_IPackable& other) const override;
   // ISO 8601 in UTC.
   void PrintOn(std::ostream& out) const override;
+  // Text form: the seconds (signed) and the nanoseconds.
+  bool WriteTo(ZQ_THumanReadableStream& out) const override;
+  bool ReadFrom(ZQ_THumanReadableStream& in) override;
 
  private:
   std::int64_t iSeconds = 0;

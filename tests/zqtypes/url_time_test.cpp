@@ -1,0 +1,238 @@
+// ZQ_TURL, ZQ_TTime and ZQ_TFileInfo.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "zq_test_support.h"
+
+using namespace zqtest;
+
+namespace {
+
+std::string WorkingDirectory() {
+  char buffer[4096];
+  return getcwd(buffer, sizeof buffer) ? buffer : "";
+}
+
+// A temporary folder removed with its files at the end of the test.
+class TempDir {
+ public:
+  TempDir() {
+    char pattern[] = "/tmp/zqtypes_test_XXXXXX";
+    const char* made = mkdtemp(pattern);
+    if (made) iPath = made;
+  }
+  ~TempDir() {
+    std::error_code ignored;
+    if (!iPath.empty()) std::filesystem::remove_all(iPath, ignored);
+  }
+  const std::string& Path() const { return iPath; }
+
+ private:
+  std::string iPath;
+};
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+void SetModificationTime(const std::string& path, time_t seconds, long nanoseconds) {
+  struct timespec times[2];
+  times[0].tv_sec = seconds;
+  times[0].tv_nsec = 0;
+  times[1].tv_sec = seconds;
+  times[1].tv_nsec = nanoseconds;
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+}  // namespace
+
+TEST(URL, PathsBecomeAbsoluteAndClean) {
+  EXPECT_EQ(ZQ_TURL("/a/./b/../c//d/").Text(), "file:///a/c/d");
+  EXPECT_EQ(ZQ_TURL("/../../x").Text(), "file:///x");
+  EXPECT_EQ(ZQ_TURL("/").Text(), "file:///");
+  EXPECT_EQ(ZQ_TURL("relative/./file.txt").Text().View(),
+            "file://" + WorkingDirectory() + "/relative/file.txt");
+  EXPECT_EQ(ZQ_TURL("c:/dir").Text().View(), "file://" + WorkingDirectory() + "/c:/dir")
+      << "one letter before the colon is no scheme";
+  EXPECT_EQ(ZQ_TURL::FromPath("http:x").Text().View(), "file://" + WorkingDirectory() + "/http:x");
+  EXPECT_TRUE(ZQ_TURL("").IsEmpty());
+  EXPECT_TRUE(ZQ_TURL().Protocol().IsEmpty());
+  EXPECT_EQ(ZQ_TURL(std::wstring(L"/t\u00e9st")).Path(), "/t\xc3\xa9st");
+  EXPECT_EQ(ZQ_TURL("/t\xc3\xa9st").WPath(), L"/t\u00e9st");
+}
+
+TEST(URL, FileSchemeAndPercent) {
+  const ZQ_TURL url("/tmp/100% sure/a%41");
+  EXPECT_EQ(url.Text(), "file:///tmp/100%25 sure/a%2541");
+  EXPECT_EQ(url.Path(), "/tmp/100% sure/a%41");
+  EXPECT_TRUE(url.IsFile());
+  EXPECT_FALSE(url.IsEmbed());
+  EXPECT_EQ(url.Protocol(), "file");
+  EXPECT_EQ(ZQ_TURL(url.Text()), url) << "the text form reads back as itself";
+  // Escapes are decoded when a URL is read; a lone % stays as it is.
+  EXPECT_EQ(ZQ_TURL("file:///a%20b/%2e%2e/c%zz%4").Path(), "/c%zz%4");
+  EXPECT_EQ(ZQ_TURL("file://host/share/x").Path(), "/share/x") << "the host is dropped";
+  EXPECT_EQ(ZQ_TURL("file:/one/slash").Path(), "/one/slash");
+  EXPECT_EQ(ZQ_TURL("file://").Text(), "file:///");
+}
+
+TEST(URL, EmbeddedRangesNestByAddingOffsets) {
+  const ZQ_TURL file("/data/archive.zip");
+  const ZQ_TURL member = ZQ_TURL::Embed(file, 100, 50);
+  EXPECT_EQ(member.Text(), "embed:100:50:file:///data/archive.zip");
+  EXPECT_TRUE(member.IsEmbed());
+  EXPECT_FALSE(member.IsFile());
+  EXPECT_EQ(member.Protocol(), "embed");
+  EXPECT_EQ(member.Path(), "/data/archive.zip");
+  EXPECT_EQ(member.Root(), file);
+  EXPECT_EQ(member.EmbedOffset(), 100u);
+  EXPECT_EQ(member.EmbedLength(), 50u);
+
+  const ZQ_TURL inner = ZQ_TURL::Embed(member, 10, 5);
+  EXPECT_EQ(inner.Text(), "embed:110:5:file:///data/archive.zip");
+  EXPECT_EQ(ZQ_TURL("embed:7:1:embed:3:4:/data/x").Text(), "embed:10:1:file:///data/x");
+  EXPECT_EQ(ZQ_TURL("embed:007:01:file:///x").Text(), "embed:7:1:file:///x");
+  EXPECT_EQ(file.EmbedOffset(), 0u);
+  EXPECT_EQ(file.Root(), file);
+
+  // Malformed embed texts are kept as written and name no file.
+  for (const char* text : {"embed:1:file:///x", "embed:x:1:file:///x", "embed:", "embed:1:2"}) {
+    ZQ_TURL odd(text);
+    EXPECT_EQ(odd.Text(), text);
+    EXPECT_FALSE(odd.IsEmbed());
+    EXPECT_TRUE(odd.Path().IsEmpty());
+  }
+  // Offsets that do not fit 64 bits are not wrapped around.
+  const ZQ_TURL huge("embed:18446744073709551615:1:embed:1:1:file:///x");
+  EXPECT_EQ(huge.Text(), "embed:18446744073709551615:1:embed:1:1:file:///x");
+  EXPECT_FALSE(huge.IsEmbed());
+  EXPECT_EQ(ZQ_TURL(huge.Text()), huge);
+}
+
+TEST(URL, DeeplyNestedEmbedTextDoesNotRecurse) {
+  std::string text;
+  for (int i = 0; i < 200000; ++i) text += "embed:1:2:";
+  text += "file:///deep";
+  const ZQ_TURL url(text.c_str());
+  EXPECT_EQ(url.Text(), "embed:200000:2:file:///deep");
+
+  std::string other;
+  for (int i = 0; i < 200000; ++i) other += "embed:0:0:";
+  other += "mem:x";
+  const ZQ_TURL kept(other.c_str());
+  EXPECT_EQ(kept.Text().View(), other) << "embedding a non-file keeps the whole chain";
+}
+
+TEST(URL, ResolveAndOtherSchemes) {
+  const ZQ_TURL base("/dir/sub/page.html");
+  EXPECT_EQ(base.Resolve("other.png").Text(), "file:///dir/sub/other.png");
+  EXPECT_EQ(base.Resolve("../up/x").Text(), "file:///dir/up/x");
+  EXPECT_EQ(base.Resolve("./../../../../x").Text(), "file:///x");
+  EXPECT_EQ(base.Resolve("/abs/y").Text(), "file:///abs/y");
+  EXPECT_EQ(base.Resolve("100%.txt").Path(), "/dir/sub/100%.txt");
+  EXPECT_EQ(base.Resolve("file:///z").Text(), "file:///z");
+  EXPECT_EQ(base.Resolve("http://example.org/a").Text(), "http://example.org/a");
+  const ZQ_TURL member = ZQ_TURL::Embed(base, 1, 2);
+  EXPECT_EQ(member.Resolve("sibling").Text(), "file:///dir/sub/sibling");
+
+  const ZQ_TURL web("https://example.org/p?q=1");
+  EXPECT_EQ(web.Protocol(), "https");
+  EXPECT_EQ(web.Text(), "https://example.org/p?q=1");
+  EXPECT_FALSE(web.IsFile());
+  EXPECT_TRUE(web.Path().IsEmpty());
+  EXPECT_EQ(ZQ_TURL("x-custom+1.2:stuff").Protocol(), "x-custom+1.2");
+}
+
+TEST(URL, RoundTripsThroughBothForms) {
+  const ZQ_TURL urls[] = {
+      ZQ_TURL("/tmp/a b%c\"d"), ZQ_TURL::Embed(ZQ_TURL("/z"), 5, 6), ZQ_TURL("mailto:x@y"),
+      ZQ_TURL("embed:1:"), ZQ_TURL(),
+  };
+  for (const ZQ_TURL& url : urls) {
+    EXPECT_EQ(PackedCopy<ZQ_TURL>(url), url) << url.Text();
+    EXPECT_EQ(TextCopy<ZQ_TURL>(url), url) << url.Text();
+  }
+  // Packed data holds URL texts as written; they are read as URLs, like text.
+  ZQ_TMemoryStream memory;
+  ZQ_TDataStream out(memory);
+  ZQ_TString raw("/x/../y");
+  out.PackU8(1);
+  out.PackString(ZQ_TString("ZQ_TURL"));
+  out.PackU32(4 + raw.Length());
+  out.PackString(raw);
+  std::unique_ptr<ZQ_TObject> back = ExtractPacked(std::string(memory.View()));
+  ASSERT_NE(ZQ_CAST(ZQ_TURL, back.get()), nullptr);
+  EXPECT_EQ(ZQ_CAST(ZQ_TURL, back.get())->Text(), "file:///y");
+}
+
+// ---------------------------------------------------------------------------
+
+TEST(Time, RoundTripsAndPrints) {
+  const ZQ_TTime times[] = {ZQ_TTime(), ZQ_TTime(1700000000, 123456789), ZQ_TTime(-1, 5),
+                            ZQ_TTime(INT64_MIN, 999999999), ZQ_TTime(INT64_MAX, 0)};
+  for (const ZQ_TTime& time : times) {
+    EXPECT_EQ(PackedCopy<ZQ_TTime>(time), time);
+    EXPECT_EQ(TextCopy<ZQ_TTime>(time), time);
+  }
+  EXPECT_EQ(TextBytes(ZQ_TTime(-3, 7)), "ZQ_TTime -3 7");
+  std::ostringstream printed;
+  ZQ_TTime(1700000000, 0).PrintOn(printed);
+  EXPECT_EQ(printed.str(), "2023-11-14T22:13:20Z");
+  std::ostringstream far;
+  ZQ_TTime(INT64_MAX, 0).PrintOn(far);
+  EXPECT_EQ(far.str(), "@9223372036854775807") << "beyond the calendar: the seconds";
+  EXPECT_NE(ZQ_TTime(1, 0), ZQ_TTime(1, 1));
+}
+
+TEST(FileInfo, FactsAndSmartIDOfARealFile) {
+  TempDir dir;
+  ASSERT_FALSE(dir.Path().empty());
+  const std::string path = dir.Path() + "/sample 100%.bin";
+  WriteFile(path, "0123456789");
+  SetModificationTime(path, 1600000000, 500);
+  const ZQ_TURL url(path.c_str());
+
+  const ZQ_TFileInfo first(url);
+  EXPECT_TRUE(first.Exists());
+  EXPECT_TRUE(first.IsRegular());
+  EXPECT_EQ(first.Size(), 10u);
+  EXPECT_EQ(first.ModificationTime(), ZQ_TTime(1600000000, 500));
+  EXPECT_EQ(first.URL(), url);
+  EXPECT_EQ(ZQ_TFileInfo(url).SmartID(), first.SmartID()) << "same facts, same identity";
+
+  // The size changes, the time is put back: another identity.
+  WriteFile(path, "0123456789A");
+  SetModificationTime(path, 1600000000, 500);
+  const ZQ_TFileInfo grown(url);
+  EXPECT_EQ(grown.Size(), 11u);
+  EXPECT_NE(grown.SmartID(), first.SmartID());
+
+  // Same size, another modification time (down to the nanosecond).
+  SetModificationTime(path, 1600000000, 501);
+  const ZQ_TFileInfo touched(url);
+  EXPECT_EQ(touched.Size(), 11u);
+  EXPECT_NE(touched.SmartID(), grown.SmartID());
+
+  // An embedded range has the range's size and its own identity.
+  const ZQ_TFileInfo member(ZQ_TURL::Embed(url, 2, 3));
+  EXPECT_TRUE(member.Exists());
+  EXPECT_EQ(member.Size(), 3u);
+  EXPECT_NE(member.SmartID(), touched.SmartID());
+
+  const ZQ_TFileInfo folder{ZQ_TURL(dir.Path().c_str())};
+  EXPECT_TRUE(folder.Exists());
+  EXPECT_FALSE(folder.IsRegular());
+  const ZQ_TFileInfo missing{ZQ_TURL((dir.Path() + "/missing").c_str())};
+  EXPECT_FALSE(missing.Exists());
+  EXPECT_EQ(missing.Size(), 0u);
+  const ZQ_TFileInfo unread(url, false);
+  EXPECT_FALSE(unread.Exists());
+  EXPECT_FALSE(ZQ_TFileInfo(ZQ_TURL("http://x/y")).Exists());
+}
