@@ -7,29 +7,31 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 namespace {
 
 // The output descriptor: the log file when ZQMESG_LOG_FILE names one that can
 // be opened, else standard error.  The variable is read at every message so a
-// host may redirect the output; a replaced file stays open, because another
-// thread may still be writing to it.
+// host may redirect the output.  Each file is opened once and stays open,
+// because another thread may still be writing to it; a host that switches
+// back and forth between files reuses their descriptors.
 int Output() {
   static std::mutex mutex;
-  static std::string openedPath;
-  static int openedFile = -1;
+  using Files = std::map<std::string, int, std::less<>>;
+  static Files* const opened = new Files;  // never destroyed: messages may come during exit
   const char* path = std::getenv("ZQMESG_LOG_FILE");
   if (path == nullptr || *path == '\0') return STDERR_FILENO;
   std::lock_guard lock(mutex);
-  if (openedFile < 0 || openedPath != path) {
-    int file = ::open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (file < 0) return STDERR_FILENO;
-    openedFile = file;
-    openedPath = path;
-  }
-  return openedFile;
+  auto known = opened->find(std::string_view(path));
+  if (known != opened->end()) return known->second;
+  int file = ::open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  if (file < 0) return STDERR_FILENO;
+  opened->emplace(path, file);
+  return file;
 }
 
 void Emit(const char* format, va_list args) {

@@ -78,7 +78,9 @@ class PXC_TBuffer::Source {
   const ZQ_TURL& URL() const { return iURL; }
   const ZQ_TString& Path() const { return iPath; }
 
-  // Copies up to `count` bytes at `position`; fewer only at the end.
+  // Copies up to `count` bytes at `position`; fewer only at the end.  A file
+  // that has become shorter than it was when opened raises: its bytes are no
+  // longer the ones the buffers describe.
   std::size_t Read(std::uint64_t position, void* out, std::size_t count) const {
     if (position >= iSize) return 0;
     if (count > iSize - position) count = static_cast<std::size_t>(iSize - position);
@@ -96,7 +98,10 @@ class PXC_TBuffer::Source {
                         ZQ_TString::Format("Cannot read %%s (%s)", std::strerror(errno)).Narrow(),
                         iPath);
       }
-      if (got == 0) break;
+      if (got == 0) {
+        PXC_BUFFER_FAIL(PXC_EBufferCannotReadFile, "Cannot read %s (the file became shorter)",
+                        iPath);
+      }
       done += static_cast<std::size_t>(got);
     }
     return done;
@@ -112,16 +117,15 @@ class PXC_TBuffer::Source {
         if (want < start + count) want = start + count;
         if (want > kHeadLimit) want = kHeadLimit;
         if (want > iSize) want = iSize;
-        iHead = ReadChunk(0, static_cast<std::size_t>(want), start + count);
+        iHead = ReadChunk(0, static_cast<std::size_t>(want));
       }
       return iHead;
     }
-    return ReadChunk(start, count, start + count);
+    return ReadChunk(start, count);
   }
 
  private:
-  std::shared_ptr<const Chunk> ReadChunk(std::uint64_t start, std::size_t count,
-                                         std::uint64_t needEnd) {
+  std::shared_ptr<const Chunk> ReadChunk(std::uint64_t start, std::size_t count) {
     auto chunk = std::make_shared<Chunk>();
     chunk->start = start;
     try {
@@ -129,12 +133,7 @@ class PXC_TBuffer::Source {
     } catch (const std::bad_alloc&) {
       PXC_BUFFER_FAIL(PXC_EBufferNotEnoughMemory, "Not enough memory to read %s", iPath);
     }
-    std::size_t got = Read(start, chunk->bytes.data(), count);
-    if (start + got < needEnd) {
-      PXC_BUFFER_FAIL(PXC_EBufferCannotReadFile, "Cannot read %s (the file became shorter)",
-                      iPath);
-    }
-    chunk->bytes.resize(got);
+    chunk->bytes.resize(Read(start, chunk->bytes.data(), count));
     return chunk;
   }
 
@@ -254,12 +253,14 @@ PXC_IBuffer* PXC_TBuffer::SubBuffer(std::uint64_t offset, std::uint64_t length, 
     PXC_BUFFER_FAIL(PXC_EBufferSliceTooLarge, "The slice runs past the bytes held of %s",
                     iSource ? iSource->Path() : ZQ_TString());
   }
+  // The slice's window is the `length` bytes it holds, named as that range.
   if (copy) {
     const std::uint8_t* bytes = Data();
-    return new PXC_TBuffer(bytes + offset, static_cast<std::size_t>(length), URL());
+    const ZQ_TURL url =
+        offset == 0 && length == iLength ? URL() : ZQ_TURL::Embed(URL(), offset, length);
+    return new PXC_TBuffer(bytes + offset, static_cast<std::size_t>(length), url);
   }
-  auto* slice = new PXC_TBuffer(iSource, iBase + offset, iLength - offset,
-                                static_cast<std::size_t>(length));
+  auto* slice = new PXC_TBuffer(iSource, iBase + offset, length, static_cast<std::size_t>(length));
   if (iData != nullptr) {  // share the bytes already read
     slice->iChunk = iChunk;
     slice->iData = iData + offset;
@@ -289,6 +290,7 @@ PXC_IBuffer* PXC_TBuffer::Extended() const {
   std::uint64_t more = iHeld < 32768 ? 65536 : static_cast<std::uint64_t>(iHeld) * 2;
   if (more > iLength) more = iLength;
   if (more > kMaxRead) more = kMaxRead;
+  if (more <= iHeld) return nullptr;  // as much is held as is ever read at once
   return new PXC_TBuffer(iSource, iBase, iLength, static_cast<std::size_t>(more));
 }
 

@@ -23,7 +23,8 @@ class PXC_IBuffer : public virtual ZQ_IInterface {
   static PXC_IBuffer* Create(const ZQ_TURL& url, std::uint64_t offset, std::uint64_t length,
                              std::uint32_t readAhead);
   // A new buffer over the same window holding more of it, or null when
-  // `buffer` holds the whole window already.  The caller owns it.
+  // `buffer` holds the whole window already (or kMaxRead bytes of a longer
+  // one).  The caller owns it.
   static PXC_IBuffer* ExtendBuffer(const PXC_IBuffer& buffer);
 
   // The bytes held; null when none are.

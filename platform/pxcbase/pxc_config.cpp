@@ -129,8 +129,10 @@ class PXC_TCfs : public ZQ_TObject, public virtual PXC_ICfs {
       return ZQ_TString();
     } catch (const Json::parse_error& parseError) {
       auto [line, column] = Place(contents.str(), parseError.byte > 0 ? parseError.byte - 1 : 0);
+      // The reason follows the library's own place ("... column N: "); it may
+      // hold ": " itself ("last read: '...'").
       std::string reason = parseError.what();
-      std::size_t colon = reason.rfind(": ");
+      std::size_t colon = reason.find(": ", reason.find(", column "));
       if (colon != std::string::npos) reason = reason.substr(colon + 2);
       return ZQ_TString::Format("IMR_CONFIG file %s, line %zu, column %zu: %s", path, line,
                                 column, reason.c_str());

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <sstream>
+#include <string>
 
 #include "pxcbase/pxc_exceptions.h"
 
@@ -83,13 +84,51 @@ const char* PXC_UnitsName(PXC_TMUnits v) { return NameOf(v, kUnits); }
 const char* PXC_FillLevelName(PXC_TFillLevel v) { return NameOf(v, kFillLevels); }
 const char* PXC_ImageSubtypeName(PXC_TImageSubtype v) { return NameOf(v, kSubtypes); }
 
-ZQ_TString PXC_Any2String(const ZQ_TAny& value) {
+namespace {
+
+// Containers are written item by item so that an exception inside one reads
+// as "class: message" too (its own print adds the place and the stack).
+// Texts inside containers are quoted, as containers print them.
+void AppendReadable(std::string& out, const ZQ_TAny& value, bool nested) {
   if (const ZQ_EException* error = value.DynamicCast<ZQ_EException>()) {
-    ZQ_TString text = ZQ_TString(error->ClassName()) + ": ";
-    text += error->Text().View();
-    return text;
+    out += error->ClassName();
+    out += ": ";
+    out += error->Text().View();
+  } else if (const ZQ_TList* list = value.DynamicCast<ZQ_TList>()) {
+    out += '[';
+    const char* separator = "";
+    for (const ZQ_TList::Entry& entry : *list) {
+      out += separator;
+      AppendReadable(out, entry.value, true);
+      separator = ", ";
+    }
+    out += ']';
+  } else if (const ZQ_TDict* dict = value.DynamicCast<ZQ_TDict>()) {
+    out += '{';
+    const char* separator = "";
+    for (const ZQ_TDict::Entry& entry : *dict) {
+      out += separator;
+      out += entry.key.View();
+      out += ": ";
+      AppendReadable(out, entry.value, true);
+      separator = ", ";
+    }
+    out += '}';
+  } else if (nested && value.IsText()) {
+    out += '"';
+    out += value.ToText().View();
+    out += '"';
+  } else {
+    out += value.ToText().View();
   }
-  return value.ToText();
+}
+
+}  // namespace
+
+ZQ_TString PXC_Any2String(const ZQ_TAny& value) {
+  std::string text;
+  AppendReadable(text, value, false);
+  return ZQ_TString(text);
 }
 
 ZQ_TFileInfo PXC_GetFileInfo(const ZQ_TURL& url) { return ZQ_TFileInfo(url, true); }

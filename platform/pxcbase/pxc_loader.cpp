@@ -12,6 +12,23 @@
 
 PXC_TDynamicLoader PXC_TDynamicLoader::sLoader;
 
+namespace {
+
+// The module whose registration runs on this thread, or null.  Creators are
+// filed under it; kept per thread so that creators another thread registers
+// meanwhile are not taken for the module's.
+thread_local const std::string* tLoading = nullptr;
+
+// `message` with its "%s" replaced by `datum`, as the exception's text reads.
+std::string Filled(const std::string& message, const std::string& datum) {
+  std::string text = message;
+  std::size_t at = text.find("%s");
+  if (at != std::string::npos) text.replace(at, 2, datum);
+  return text;
+}
+
+}  // namespace
+
 void PXC_TDynamicLoader::RegisterProvider(const ZQ_TString& kind) {
   std::unique_lock lock(iMutex);
   iKinds.try_emplace(kind.Std());
@@ -22,7 +39,7 @@ void PXC_TDynamicLoader::RegisterCreator(const ZQ_TString& kind, const ZQ_TStrin
   std::unique_lock lock(iMutex);
   auto found = iKinds.find(kind.View());
   if (found == iKinds.end()) ZQ_THROW(PXC_EDynamicLoaderNoSuchProvider, "No provider %s", kind);
-  found->second[name.Std()] = Entry{function, iLoading};
+  found->second[name.Std()] = Entry{function, tLoading ? *tLoading : std::string()};
 }
 
 PXC_TDynamicLoader::Function PXC_TDynamicLoader::Creator(const ZQ_TString& kind,
@@ -111,34 +128,31 @@ bool PXC_TDynamicLoader::LoadPluginByName(const ZQ_TString& kind, const ZQ_TStri
     if (known->second.empty()) return true;
     ZQ_THROW(PXC_EDynamicLoaderNoSuchPlugin, ZQ_TString(known->second), ZQ_TString(path));
   }
-  std::string failure;
+  std::string failure;  // the message, whose "%s" is the module's path
   void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr) {
-    std::string reason = ::dlerror();
-    for (std::size_t at = reason.find('%'); at != std::string::npos; at = reason.find('%', at + 2)) {
-      reason.insert(at, 1, '%');  // the reason becomes part of a message template
-    }
     failure = "Cannot load the module %s: ";
-    failure += reason;
+    failure += ::dlerror();
   } else {
     auto registration = reinterpret_cast<bool (*)()>(::dlsym(handle, "PXC_RegisterModule"));
     if (registration == nullptr) {
       failure = "The module %s has no PXC_RegisterModule";
     } else {
-      iLoading = path;
+      const std::string* outer = tLoading;  // a registration may load another module
+      tLoading = &path;
       bool registered = false;
       try {
         registered = registration();
       } catch (...) {
         registered = false;
       }
-      iLoading.clear();
+      tLoading = outer;
       if (!registered) failure = "The module %s failed to register";
     }
   }
   iLoaded[path] = failure;
   if (!failure.empty()) {
-    ZQMESG_Log("PXC: %s\n", ZQ_TString::Format(failure.c_str(), path.c_str()).Narrow());
+    ZQMESG_Log("PXC: %s\n", Filled(failure, path).c_str());
     ZQ_THROW(PXC_EDynamicLoaderNoSuchPlugin, ZQ_TString(failure), ZQ_TString(path));
   }
   return true;

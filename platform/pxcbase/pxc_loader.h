@@ -60,5 +60,4 @@ class PXC_TDynamicLoader : public ZQ_TObject {
   std::map<std::string, std::map<std::string, Entry, std::less<>>, std::less<>> iKinds;
   std::recursive_mutex iLoadMutex;   // serialises module loading
   std::map<std::string, std::string> iLoaded;  // module path to failure ("" when loaded)
-  std::string iLoading;              // module whose registration is running
 };

@@ -76,11 +76,11 @@ ZQ_TObject* PXC_TMetadata::GetKeyObject(const ZQ_TString& key) const {
     }
     stored.resize(static_cast<std::size_t>(size));
     ssize_t got = ::getxattr(path.Narrow(), name.c_str(), stored.data(), stored.size());
-    if (got >= 0) {
+    if (got >= 0 && static_cast<std::size_t>(got) <= stored.size()) {
       stored.resize(static_cast<std::size_t>(got));
       break;
     }
-    if (errno == ERANGE) continue;  // the value grew in between
+    if (got >= 0 || errno == ERANGE) continue;  // the value grew in between
     if (errno == ENODATA) return nullptr;
     FromErrno(__LINE__, errno, false, path);
   }
@@ -108,10 +108,14 @@ ZQ_TObject* PXC_TMetadata::GetKeyObject(const ZQ_TString& key) const {
   }
   ZQ_TMemoryStream memory(packed, packedSize);
   ZQ_TDataStream in(memory);
+  // A corrupt value may fail in the stream or in the unpacking of whatever
+  // class it names; either way the value cannot be read.
   try {
     return in.Extract(true);
-  } catch (const ZQ_EStream& error) {
+  } catch (const ZQ_EException& error) {
     Refuse(__LINE__, false, path, error.Text().Narrow());
+  } catch (const std::exception& error) {
+    Refuse(__LINE__, false, path, error.what());
   }
 }
 

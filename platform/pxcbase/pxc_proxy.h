@@ -25,8 +25,9 @@ class PXC_TImageProxy : public ZQ_TObject,
   const ZQ_TURL& URL() const { return iURL; }
   void SetURL(const ZQ_TURL& url) { iURL = url; }
 
-  // The selected entry's key, or null when nothing is selected.
-  const ZQ_TListKey* SelectedKey() const { return iSelected.IsNull() ? nullptr : &iSelected; }
+  // The selected entry's key, or null when nothing is selected (also once the
+  // selected entry has been removed).
+  const ZQ_TListKey* SelectedKey() const { return IndexOfSelected() < 0 ? nullptr : &iSelected; }
   void SetSelectedKey(const ZQ_TListKey* key) { iSelected = key ? *key : ZQ_TListKey(); }
   // Selects entry `index`; PXC_EImageProxyInternal when there is none.
   void Select(std::uint32_t index);

@@ -25,17 +25,16 @@ const PXC_TCanFlag& PXC_TImageTicket::SetCanODL(PXC_TCanFlag flag) {
 
 const ZQ_TString& PXC_TImageTicket::SetCreatorId(const ZQ_TString& id) { return iCreatorId = id; }
 
+// Facts that no longer hold are cleared, not kept beside a false flag.
 const ZQ_TURL& PXC_TImageTicket::SetFile(const ZQ_TURL& file) {
-  iFile = file;
-  iHasFacts = false;
-  return iFile;
+  return SetFile(file, ZQ_TFileInfo(file, false));
 }
 
 const ZQ_TURL& PXC_TImageTicket::SetFile(const ZQ_TURL& file, const ZQ_TFileInfo& facts) {
   iFile = file;
   iHasFacts = facts.Exists();
-  iFileSize = facts.Size();
-  iFileModified = facts.ModificationTime();
+  iFileSize = iHasFacts ? facts.Size() : 0;
+  iFileModified = iHasFacts ? facts.ModificationTime() : ZQ_TTime();
   return iFile;
 }
 
