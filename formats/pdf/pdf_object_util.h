@@ -90,7 +90,6 @@ std::string PdfTextToUtf8(const std::string& bytes);
 // Inflates the zlib (or raw deflate) data at [offset, offset + length) of
 // `source` into `out`, keeping at most `limit` bytes; true when it yields
 // data (a damaged or truncated stream still yields what came before).
-// Implemented in pdf_inflate_util.cpp.
 bool PdfInflate(const ByteSource& source, std::uint64_t offset, std::uint64_t length,
                 std::size_t limit, std::string& out);
 

@@ -1,0 +1,144 @@
+#include "formats/common/format_plugin.h"
+
+namespace imr::formats {
+
+std::size_t BufferSource::Read(std::uint64_t position, void* out, std::size_t count) const {
+  try {
+    return iBuffer.Read(position, out, count);
+  } catch (const PXC_EBuffer&) {
+    return 0;  // the reader sees a short read and declines
+  }
+}
+
+namespace {
+
+// Writes a reader's description of one image into a ticket, up to `level`.
+class TicketWriter : private IMR_TTicketAccess {
+ public:
+  static void Write(const ImageDescription& image, PXC_TImageTicket& ticket, PXC_TFillLevel level,
+                    const ZQ_TString& format, const ZQ_TString& version) {
+    if (!image.format.empty()) {
+      SetFileFormat(ticket, ZQ_TString(image.format));
+    } else if (ticket.FileFormat().IsEmpty()) {
+      SetFileFormat(ticket, format);  // a later image of the file: the format of image 0
+    }
+    if (!image.version.empty()) {
+      SetFileFormatVersion(ticket, ZQ_TString(image.version));
+    } else if (ticket.FileFormatVersion().IsEmpty()) {
+      SetFileFormatVersion(ticket, version);
+    }
+    // An embedded image is what its container says it is.
+    SetImageType(ticket, ImrValidInfo(ticket) && ImrImageType(ticket) != PXC_IT_UNKNOWN
+                             ? ImrImageType(ticket)
+                             : image.type);
+    SetImageSubtype(ticket, image.subtype);
+    if (level >= PXC_FL_GEOMETRY) {
+      SetNrColumns(ticket, image.columns);
+      SetNrRows(ticket, image.rows);
+      SetHResolution(ticket, image.hResolution);
+      SetVResolution(ticket, image.vResolution);
+      SetHRealSize(ticket, image.hRealSize);
+      SetVRealSize(ticket, image.vRealSize);
+      SetMeasurementUnits(ticket, image.units);
+      SetRotation(ticket, image.rotation);
+      SetChannelEncoding(ticket, image.channelEncoding);
+      SetAlphaPlane(ticket, image.alphaPlane);
+      SetNrInks(ticket, image.inks);
+      SetNrPages(ticket, image.pages);
+    }
+    if (level >= PXC_FL_DETAILS) {
+      ZQ_TDict& extended = ExtendedInfo(ticket);
+      for (const auto& [key, value] : image.extended) extended.Add(key, ZQ_TAny(ZQ_TString(value)));
+      if (!image.inkNames.empty()) {
+        ZQ_TList names;
+        for (const std::string& name : image.inkNames) names.AddAtTail(ZQ_TAny(ZQ_TString(name)));
+        extended.Add("InkNames", ZQ_TAny(names));
+      }
+    }
+    if (level >= PXC_FL_DEPENDENCIES) {
+      ZQ_TList& references = ExternalRefs(ticket);
+      for (const std::string& reference : image.externalRefs) {
+        references.AddAtTail(ZQ_TAny(PXC_TReference(ZQ_TString(reference), ZQ_TString("linked"))));
+      }
+    }
+    if (ticket.FillLevel() < level) SetFillLevel(ticket, level);
+  }
+};
+
+// Describes image `index` of an opened reader into `ticket`.
+IMR_TPluginStatus Describe(FormatReader& reader, const PXC_IBuffer& buffer,
+                           PXC_TImageTicket& ticket, PXC_TFillLevel level, unsigned int index,
+                           IMR_TImageTypes types, const ZQ_TString& format,
+                           const ZQ_TString& version) {
+  ImageDescription image;
+  if (!reader.Describe(index, image)) return IMR_PS_NOT_RECOGNIZED;
+  if (image.embedded) {
+    return IMR_TCore::ResolveEmbeddedImage(ticket, buffer, level, types,
+                                           static_cast<double>(image.embeddedLength),
+                                           static_cast<double>(image.embeddedOffset), image.type);
+  }
+  TicketWriter::Write(image, ticket, level, format, version);
+  return IMR_PS_RECOGNIZED;
+}
+
+// One file's reader, kept across its images.
+class ReaderContext : public IMR_TContextPlugin, public virtual IMR_IContextPlugin {
+ public:
+  ReaderContext(ReaderPlugin* plugin, const ZQ_TURL& file, const PXC_IBuffer* buffer,
+                PXC_TFillLevel level, IMR_TImageTypes types, const ZQ_TList& pluginList,
+                std::unique_ptr<FormatReader> reader)
+      : IMR_TContextPlugin(plugin, file, buffer, level, types, pluginList),
+        iReader(std::move(reader)),
+        iSource(IMR_TContextPlugin::Buffer()),
+        iOpened(iReader->Open(iSource)) {}
+
+  IMR_TPluginStatus ImageInfo(PXC_TImageTicket& ticket, unsigned int index) override {
+    if (!iOpened) return IMR_PS_NOT_RECOGNIZED;
+    if (index == 0) {
+      iFormat = ticket.FileFormat();
+      iVersion = ticket.FileFormatVersion();
+    }
+    return Describe(*iReader, IMR_TContextPlugin::Buffer(), ticket, IMR_TContextPlugin::Level(), index,
+                    IMR_TContextPlugin::ImageTypes(), iFormat, iVersion);
+  }
+  IMR_IPlugin& Plugin() override { return IMR_TContextPlugin::Plugin(); }
+  ZQ_TURL& File() override { return IMR_TContextPlugin::File(); }
+  PXC_TBuffer& Buffer() override { return IMR_TContextPlugin::Buffer(); }
+  PXC_TFillLevel Level() override { return IMR_TContextPlugin::Level(); }
+  IMR_TImageTypes ImageTypes() override { return IMR_TContextPlugin::ImageTypes(); }
+  ZQ_TList& PluginList() override { return IMR_TContextPlugin::PluginList(); }
+  // A context serves one run on one thread.
+  bool IsSafePlugin(PXC_TFillLevel) const override { return true; }
+  // Casts by class name reach both of its hierarchies.
+  void* ZQ_DynamicInfo(const char* name) const override {
+    if (void* found = IMR_TContextPlugin::ZQ_DynamicInfo(name)) return found;
+    return name != nullptr ? IMR_IContextPlugin::ZQ_DynamicInfo(name) : nullptr;
+  }
+
+ private:
+  std::unique_ptr<FormatReader> iReader;
+  BufferSource iSource;
+  bool iOpened;
+  ZQ_TString iFormat;
+  ZQ_TString iVersion;
+};
+
+}  // namespace
+
+IMR_TPluginStatus ReaderPlugin::ImageInfo(const PXC_IBuffer& buffer, PXC_TImageTicket& ticket,
+                                          PXC_TFillLevel level, unsigned int index,
+                                          IMR_TImageTypes types) {
+  std::unique_ptr<FormatReader> reader = iFactory();
+  BufferSource source(buffer);
+  if (!reader->Open(source)) return IMR_PS_NOT_RECOGNIZED;
+  return Describe(*reader, buffer, ticket, level, index, types, ticket.FileFormat(),
+                  ticket.FileFormatVersion());
+}
+
+IMR_IContextPlugin* ReaderPlugin::CreateContextPlugin(const ZQ_TURL& file, const PXC_IBuffer* buffer,
+                                                      PXC_TFillLevel level, IMR_TImageTypes types,
+                                                      const ZQ_TList& pluginList) {
+  return new ReaderContext(this, file, buffer, level, types, pluginList, iFactory());
+}
+
+}  // namespace imr::formats

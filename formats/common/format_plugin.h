@@ -1,0 +1,58 @@
+// Format plugins: a FormatReader turned into an IMR plugin.  For each file the
+// plugin hands the pipeline a context that opens the reader once and then
+// describes image 0, 1, 2, ... in turn; images held inside the file in a
+// format of their own go back to the pipeline as embedded images.
+//
+// A reader that cannot read the file, or has no image of the number asked,
+// makes the plugin decline, so the GENERIC plugin after it keeps the magic
+// entry's description.
+#pragma once
+
+#include <memory>
+
+#include "core/imr_core.h"
+#include "formats/common/format_reader.h"
+
+namespace imr::formats {
+
+using ReaderFactory = std::unique_ptr<FormatReader> (*)();
+
+// The bytes of a plugin's buffer, read on demand beyond what it holds.
+class BufferSource : public ByteSource {
+ public:
+  explicit BufferSource(const PXC_IBuffer& buffer) : iBuffer(buffer) {}
+  std::uint64_t Size() const override { return iBuffer.SourceSize(); }
+  std::size_t Read(std::uint64_t position, void* out, std::size_t count) const override;
+
+ private:
+  const PXC_IBuffer& iBuffer;
+};
+
+class ReaderPlugin : public IMR_TPlugin {
+ public:
+  ReaderPlugin(const ZQ_TString& key, ReaderFactory factory)
+      : IMR_TPlugin(key), iFactory(factory) {}
+
+  // Describes image `index` with a reader of its own (the pipeline normally
+  // goes through the context instead).
+  IMR_TPluginStatus ImageInfo(const PXC_IBuffer& buffer, PXC_TImageTicket& ticket,
+                              PXC_TFillLevel level, unsigned int index,
+                              IMR_TImageTypes types) override;
+  IMR_IContextPlugin* CreateContextPlugin(const ZQ_TURL& file, const PXC_IBuffer* buffer,
+                                          PXC_TFillLevel level, IMR_TImageTypes types,
+                                          const ZQ_TList& pluginList) override;
+  // Instances keep no state of a file: the context does.
+  bool IsSafePlugin(PXC_TFillLevel) const override { return true; }
+
+ private:
+  ReaderFactory iFactory;
+};
+
+// The creator of plugins over readers made by `Factory`, for
+// IMR_TPlugin::RegisterCreator: one function per factory.
+template <ReaderFactory Factory>
+IMR_IPlugin* CreateReaderPlugin(const ZQ_TString& key) {
+  return new ReaderPlugin(key, Factory);
+}
+
+}  // namespace imr::formats

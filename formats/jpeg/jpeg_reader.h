@@ -1,0 +1,66 @@
+// JPEG (JFIF, EXIF) and MPO: the marker segments in front of the first scan.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "formats/common/format_reader.h"
+
+namespace imr::formats {
+
+// What the segments of one JPEG stream, from SOI to its first SOS, say.
+struct JpegHeader {
+  std::uint8_t sof = 0;  // SOFn marker, 0 when none was found
+  std::uint8_t precision = 0;
+  std::uint16_t rows = 0;
+  std::uint16_t columns = 0;
+  std::uint8_t components = 0;
+  std::uint8_t componentIds[4] = {};
+  bool jfif = false;
+  std::uint8_t jfifMajor = 0, jfifMinor = 0, jfifUnits = 0;
+  std::uint16_t xDensity = 0, yDensity = 0;
+  // Photoshop ResolutionInfo (APP13), always in pixels per inch; 0 if none.
+  double psXResolution = 0, psYResolution = 0;
+  bool adobe = false;
+  std::uint8_t adobeTransform = 0;
+  // The TIFF structure of the first EXIF APP1 segment.
+  std::uint64_t exifOffset = 0, exifLength = 0;
+  bool xmp = false;
+  // APP2 ICC_PROFILE chunks in sequence order: position, length.
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> icc;
+  // The MP header (byte order mark) of an APP2 MPF segment.
+  std::uint64_t mpfOffset = 0, mpfLength = 0;
+};
+
+// Walks the segments of the stream at [start, end) of `source`.  False when it
+// does not start with SOI or no frame header precedes the first scan.
+bool ReadJpegHeader(const ByteSource& source, std::uint64_t start, std::uint64_t end,
+                    JpegHeader& out);
+
+// Image 0 is the first stream; further MPO images (from the MP index) follow,
+// then the EXIF thumbnail as an embedded image.
+class JpegReader : public FormatReader {
+ public:
+  bool Open(const ByteSource& source) override;
+  bool Describe(std::uint32_t index, ImageDescription& out) override;
+
+  static constexpr std::size_t kMaxMpImages = 256;
+
+ private:
+  struct MpImage {
+    std::uint64_t offset = 0;
+    std::uint64_t length = 0;
+    bool preview = false;
+  };
+  void ReadMpIndex();
+  void Fill(const JpegHeader& header, ImageDescription& out) const;
+
+  const ByteSource* iSource = nullptr;
+  JpegHeader iHeader;
+  std::vector<MpImage> iMpImages;
+  std::uint64_t iThumbOffset = 0, iThumbLength = 0;
+};
+
+std::unique_ptr<FormatReader> MakeJpegReader();
+
+}  // namespace imr::formats

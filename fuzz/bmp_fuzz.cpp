@@ -1,0 +1,17 @@
+// Feeds arbitrary bytes to the BMP reader: open, then describe every image.
+#include <cstddef>
+#include <cstdint>
+
+#include "formats/bmp/bmp_reader.h"
+#include "formats/common/byte_reader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  imr::formats::MemorySource source(data, size);
+  auto reader = imr::formats::MakeBmpReader();
+  if (reader->Open(source)) {
+    imr::formats::ImageDescription description;
+    for (std::uint32_t i = 0; i < 64 && reader->Describe(i, description); ++i) {
+    }
+  }
+  return 0;
+}
