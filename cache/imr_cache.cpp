@@ -5,6 +5,7 @@
 //   IMR_CACHE_PRI  the tickets of image type 3, in proxy order
 //   IMR_CACHE_SEC  all other tickets, in proxy order
 // A record that cannot be used is removed, so the next run writes a new one.
+#include <atomic>
 #include <memory>
 
 #include "core/imr_core.h"
@@ -27,7 +28,7 @@ ZQ_TRWLock& CacheLock() {
 }
 
 IMR_TCacheStrategy sStrategy = IMR_CS_ALL;
-bool sDetermined = false;
+std::atomic<bool> sDetermined{false};  // sStrategy is final once set
 
 template <std::size_t N>
 bool OnList(const ZQ_TString& format, const wchar_t* const (&list)[N]) {
@@ -91,8 +92,9 @@ const PXC_TImageTicket& TicketAt(const ZQ_TList& list, std::uint32_t index) {
 void IMR_TCore::InitIMRCacheLock() { CacheLock(); }
 
 IMR_TCacheStrategy IMR_TCore::GetCacheStrategy() {
+  if (sDetermined.load(std::memory_order_acquire)) return sStrategy;
   ZQ_TLockGuard lock(CacheLock(), true);
-  if (!sDetermined) {
+  if (!sDetermined.load(std::memory_order_relaxed)) {
     try {
       if (const char* text = getenv_utf8("IMR_CACHE_STRATEGY")) {
         ZQMESG_Trace(PXC_DebugFlag, 0x10, "IMR_CACHE_STRATEGY: %s\n", text);
@@ -106,14 +108,17 @@ IMR_TCacheStrategy IMR_TCore::GetCacheStrategy() {
     } catch (...) {
       // the strategy keeps the value it has
     }
-    sDetermined = true;
+    sDetermined.store(true, std::memory_order_release);
   }
   return sStrategy;
 }
 
 void IMR_TCore::IMR_SetImageProxyCache(const PXC_TImageProxy& proxy, IMR_TImageTypes types,
                                        IMR_TCacheStrategy strategy) {
-  if (!proxy.URL().IsFile() || !IsProxyCacheable(proxy, strategy)) return;
+  // A proxy without selection has no record that could be read back.
+  if (!proxy.URL().IsFile() || proxy.IndexOfSelected() < 0 || !IsProxyCacheable(proxy, strategy)) {
+    return;
+  }
   try {
     PXC_TMetadata metadata(proxy.URL());
     ZQ_TArray record(5);
@@ -160,59 +165,78 @@ bool IMR_TCore::IMR_FillCachedImageProxy(const ZQ_TURL& url, PXC_TImageProxy& pr
     try {
       std::unique_ptr<ZQ_TObject> recordObject = Owned(metadata.GetKeyObject(kRecordKey));
       const ZQ_TArray* record = ExpectObject<ZQ_TArray>(recordObject.get(), "record");
+      // A sound record whose selected image is not a main image stays for
+      // the requests it serves.
+      bool keep = false;
       if (record != nullptr && record->Entries() == 5 &&
           Expect<ZQ_TUInt32>((*record)[4], "version").Value() == kRecordVersion &&
           Expect<ZQ_TURL>((*record)[1], "URL") == url &&
           (Expect<ZQ_TUInt32>((*record)[0], "types").Value() & types) == types) {
         const std::uint32_t selected = Expect<ZQ_TUInt32>((*record)[2], "selected index").Value();
         const ZQ_TList& flags = Expect<ZQ_TList>((*record)[3], "flag list");
+        if (selected >= flags.Entries()) {
+          IMR_THROW_DATA(PXC_EMetadataCouldNotRead, "The cache record holds a wrong %s",
+                         ZQ_TString("selected index"));
+        }
         proxy.Tickets().Clear();
         proxy.SetSelectedKey(nullptr);
+        // "Primary images only" reads the main images and skips the others.
+        const bool mainOnly = types == IMR_IT_MAIN;
         std::unique_ptr<ZQ_TObject> primaryObject = Owned(metadata.GetKeyObject(kPrimaryKey));
         std::unique_ptr<ZQ_TObject> secondaryObject;
-        if (types != IMR_IT_MAIN) secondaryObject = Owned(metadata.GetKeyObject(kSecondaryKey));
+        if (!mainOnly) secondaryObject = Owned(metadata.GetKeyObject(kSecondaryKey));
         const ZQ_TList* primary = ExpectObject<ZQ_TList>(primaryObject.get(), "primary list");
         const ZQ_TList* secondary = ExpectObject<ZQ_TList>(secondaryObject.get(), "secondary list");
-        if (primary != nullptr && secondary != nullptr) {
+        int chosen = -1;
+        if (primary != nullptr && (mainOnly || secondary != nullptr)) {
           std::uint32_t nextPrimary = 0;
           std::uint32_t nextSecondary = 0;
+          std::uint32_t position = 0;
           for (const ZQ_TList::Entry& flag : flags) {
             const bool inSecondary = Expect<ZQ_TBool>(flag.value, "flag").Value();
-            proxy.Add(inSecondary ? TicketAt(*secondary, nextSecondary++)
-                                  : TicketAt(*primary, nextPrimary++));
+            if (position++ == selected && !(inSecondary && mainOnly)) {
+              chosen = static_cast<int>(proxy.Entries());
+            }
+            if (inSecondary && mainOnly) {
+              ++nextSecondary;
+            } else {
+              proxy.Add(inSecondary ? TicketAt(*secondary, nextSecondary++)
+                                    : TicketAt(*primary, nextPrimary++));
+            }
           }
-        } else if (primary != nullptr) {
-          for (std::uint32_t i = 0; i < primary->Entries(); ++i) proxy.Add(TicketAt(*primary, i));
+          if (nextPrimary != primary->Entries() ||
+              (secondary != nullptr && nextSecondary != secondary->Entries())) {
+            IMR_THROW_DATA(PXC_EMetadataCouldNotRead, "The cache record holds %s",
+                           ZQ_TString("more tickets than flags"));
+          }
+          if (chosen < 0) keep = true;
         }
-        proxy.SetURL(Expect<ZQ_TURL>((*record)[1], "URL"));
-        proxy.Select(selected);
-        const PXC_TImageTicket* chosen = proxy.Selected();
-        result = chosen != nullptr && chosen->IsTicketValid() && proxy.Entries() > 0;
+        if (chosen >= 0) {
+          proxy.SetURL(Expect<ZQ_TURL>((*record)[1], "URL"));
+          proxy.Select(static_cast<std::uint32_t>(chosen));
+          result = proxy.Selected()->IsTicketValid();
+        }
       }
+      if (!result) proxy = kept;
       // A file without a record has nothing to remove.
-      if (!result && record != nullptr) {
-        proxy = kept;
-        remove();
-      }
+      if (!result && record != nullptr && !keep) remove();
     } catch (const PXC_EMetadataFileDoesNotExist&) {
       throw;
     } catch (const PXC_EMetadataKeyDoesNotExist&) {
       throw;
     } catch (...) {
       proxy = kept;
-      metadata.RemoveKey(kRecordKey);
-      metadata.RemoveKey(kPrimaryKey);
-      metadata.RemoveKey(kSecondaryKey);
+      remove();
       throw;
     }
   } catch (const PXC_EMetadataFileDoesNotExist&) {
   } catch (const PXC_EMetadataKeyDoesNotExist&) {
   } catch (const ZQ_EException& error) {
-    ZQMESG_Log("IMR_CACHE: Cannot read image metadata %s (%s: %s)\n", proxy.URL().Text().Narrow(),
+    ZQMESG_Log("IMR_CACHE: Cannot read image metadata %s (%s: %s)\n", url.Text().Narrow(),
                error.ClassName(), error.Text().Narrow());
   } catch (...) {
     ZQMESG_Log("IMR_CACHE: Cannot read image metadata %s (non-ZQ exception)\n",
-               proxy.URL().Text().Narrow());
+               url.Text().Narrow());
   }
   return result;
 }

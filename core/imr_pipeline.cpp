@@ -1,8 +1,6 @@
 // The main road: from a URL to a described proxy, through the cache or one
 // read buffer over the file, with embedded images described from reserved
 // ranges of the same buffer.
-#include <memory>
-
 #include "core/imr_core.h"
 #include "core/imr_core_private.h"
 
@@ -59,10 +57,8 @@ const ZQ_TListKey* IMR_TCore::FillUpImageProxy(bool clear, PXC_TImageProxy& prox
   }
 
   try {
-    std::unique_ptr<PXC_IBuffer> created;
-    if (buffer == nullptr) created.reset(PXC_IBuffer::Create(url, 0, 0, sReadAhead));
-    PXC_TBuffer run(buffer ? *buffer : *created);
-    created.reset();
+    // Built in place: no buffer object of its own to copy and free per file.
+    PXC_TBuffer run = buffer ? PXC_TBuffer(*buffer) : PXC_TBuffer(url, 0, 0, sReadAhead);
 
     PXC_TImageTicket ticket;
     PrepareTicket(ticket, url, facts, link);
@@ -70,20 +66,30 @@ const ZQ_TListKey* IMR_TCore::FillUpImageProxy(bool clear, PXC_TImageProxy& prox
       if (!FillUpImageTicket(ticket, run, level, 0, context, cacheable, types)) {
         IMR_THROW_DATA(IMR_EPluginFileNotRecognized, "File %s not recognized", url.Text());
       }
+      if (link != nullptr) ticket.RemoveImrLink();
       ZQ_TListKey added = proxy.Add(ticket);
       if (result.IsNull()) result = added;
     } else {
       std::uint32_t image = 0;
       for (;; ++image) {
+        if (!FillUpImageTicket(ticket, run, level, image, context, cacheable, types)) break;
+        // Only an image beyond the bound that exists is worth the log entry.
         if (image >= IMR_Bounds().images) {
           ZQMESG_Log("IMR_CORE: %s yields more than %u images; the rest is not described\n",
                      url.Text().Narrow(), IMR_Bounds().images);
           break;
         }
-        if (!FillUpImageTicket(ticket, run, level, image, context, cacheable, types)) break;
         if (ticket.FillLevel() != PXC_FL_EMBEDDED) {
-          if (link != nullptr) ticket.RemoveImrLink();
-          ZQ_TListKey added = proxy.Add(ticket);
+          // The proxy's copy leaves the link behind; the ticket keeps it for
+          // the next images.
+          ZQ_TListKey added;
+          if (link != nullptr) {
+            ticket.RemoveImrLink();
+            added = proxy.Add(ticket);
+            ticket.SetImrLink(link);
+          } else {
+            added = proxy.Add(ticket);
+          }
           const bool main = ticket.ImageType() == PXC_IT_MAIN;
           if (result.IsNull()) {
             result = added;
@@ -137,7 +143,9 @@ void IMR_TCore::ResolveEmbedded(PXC_TImageTicket& ticket, PXC_TBuffer& run,
       if (url.IsEmbed()) offset -= PXC_Embedded2Tag(url).Offset();
       const PXC_IBuffer& reserved = run.Reserve(offset, embedded.EmbedLength(), sReadAhead);
       PXC_TImageProxy described;
-      FillUpImageProxy(true, described, embedded, level, types, facts, cacheable, &reserved, &link);
+      // The range's own facts, so that its tickets are valid while the file is.
+      FillUpImageProxy(true, described, embedded, level, types, PXC_GetFileInfo(embedded),
+                       cacheable, &reserved, &link);
       for (std::uint32_t i = 0; i < described.Entries(); ++i) {
         PXC_TImageTicket copy = described.TicketAt(i);
         copy.RemoveImrLink();

@@ -22,16 +22,8 @@ bool IMR_TPluginHandle::ZQ_IsIdent(const ZQ_IPackable& other) const {
 // ---------------------------------------------------------------------------
 
 IMR_TPluginCache::~IMR_TPluginCache() {
-  for (ZQ_TIterator<ZQ_TDict> it(*this); !it.IsDone(); ++it) {
-    const IMR_TPluginHandle* handle = std::as_const(it.Value()).DynamicCast<IMR_TPluginHandle>();
-    IMR_IPlugin* plugin = handle ? handle->Plugin() : nullptr;
-    it.DeleteItem();
-    auto owned = std::find(iOwned.begin(), iOwned.end(), plugin);
-    if (plugin != nullptr && owned != iOwned.end()) {
-      iOwned.erase(owned);
-      delete plugin;
-    }
-  }
+  // iOwned holds each plugin once, however many keys hold it or held it.
+  for (IMR_IPlugin* plugin : iOwned) delete plugin;
 }
 
 ZQ_TObject* IMR_TPluginCache::ZQ_Create() { return new IMR_TPluginCache; }
@@ -45,13 +37,15 @@ IMR_IPlugin* IMR_TPluginCache::PluginOf(const ZQ_TString& key) const {
 
 void IMR_TPluginCache::Store(const ZQ_TString& key, IMR_IPlugin* plugin) {
   Add(key, ZQ_TAny(IMR_TPluginHandle(plugin)));
-  if (plugin != nullptr) iOwned.push_back(plugin);
+  if (plugin != nullptr && std::find(iOwned.begin(), iOwned.end(), plugin) == iOwned.end()) {
+    iOwned.push_back(plugin);
+  }
 }
 
 ZQ_IPackable* IMR_TPluginCache::ZQ_Clone(void*) const { return new IMR_TPluginCache(*this); }
 
 bool IMR_TPluginCache::ZQ_IsIdent(const ZQ_IPackable& other) const {
-  return static_cast<const ZQ_TDict*>(DynamicCast("ZQ_TDict", __FILE__, __LINE__))->ZQ_IsIdent(other);
+  return ZQ_TDict::ZQ_IsIdent(other);  // qualified: a virtual call would come back here
 }
 
 void IMR_TPluginCache::ZQ_Pack(ZQ_IPacking& out) const {
@@ -104,6 +98,7 @@ IMR_IPlugin& IMR_TCore::PluginByName(const ZQ_TString& name, const ZQ_TString& k
   }
   if (IMR_IPlugin* plugin = cache->PluginOf(*cacheKey)) return *plugin;  // another thread won
   IMR_IPlugin* plugin = creator(key.IsEmpty() ? ZQ_TString::sEmpty : key);
+  if (plugin == nullptr) IMR_THROW(IMR_EPluginNotFound);  // nothing to keep or hand out
   cache->Store(*cacheKey, plugin);
   return *plugin;
 }

@@ -13,8 +13,13 @@ bool IMR_TCore::FindImage(const ZQ_TURL& url, IMR_TFindCallback callback, void* 
     PXC_TBuffer buffer(url, 0, 0, sReadAhead);
     PrepareTicket(ticket, url, PXC_GetFileInfo(url), nullptr);
     SetImagePosition(ticket, 0);
-    for (std::uint32_t image = 0; image < IMR_Bounds().images; ++image) {
+    for (std::uint32_t image = 0;; ++image) {
       if (!FillUpImageTicket(ticket, buffer, PXC_FL_FORMAT, image, context, cacheable, types)) {
+        break;
+      }
+      if (image >= IMR_Bounds().images) {
+        ZQMESG_Log("IMR_CORE: %s yields more than %u images; the rest is not described\n",
+                   url.Text().Narrow(), IMR_Bounds().images);
         break;
       }
       if (ticket.FillLevel() != PXC_FL_EMBEDDED &&
@@ -25,7 +30,7 @@ bool IMR_TCore::FindImage(const ZQ_TURL& url, IMR_TFindCallback callback, void* 
       SetImagePosition(ticket, static_cast<unsigned char>(image + 1));
     }
   } catch (...) {
-    IMR_LogCaught("IMR_CORE: Cannot resolve image %s ", ticket.File().Text().Narrow(),
+    IMR_LogCaught("IMR_CORE: Cannot resolve image %s ", url.Text().Narrow(),
                   std::current_exception());
     failed = true;
   }

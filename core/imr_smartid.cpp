@@ -104,7 +104,7 @@ std::uint32_t IMR_TCore::SmartID(PXC_TImageProxy& proxy, bool update) const {
         d = DependencyID(*url);
         ring.Add(url->Text(), d);
       }
-      id = (id + d) % kModulus;
+      id = (id + d) % kModulus;  // the sum wraps at 2^32 first
     }
     return id;
   } catch (...) {

@@ -14,15 +14,18 @@ void IMR_TCore::UpdateImageTicket(PXC_TImageTicket& ticket, PXC_TFillLevel level
   const bool restore = ticket.FillLevel() >= PXC_FL_ALL_IMAGES;
   const int relatedIndex = ticket.RelatedIndex();
   const PXC_TImageType imageType = ticket.ImageType();
+  const std::uint32_t position = ticket.ImagePosition();  // Wipe clears it
   if (ticket.FillLevel() >= PXC_FL_FORMAT) Wipe(ticket);
 
   IMR_IContextPlugin* context = nullptr;
   try {
+    // The file is read anew: its facts as they are now make the result valid.
+    SetFile(ticket, ticket.File(), PXC_GetFileInfo(ticket.File()));
     PXC_TBuffer buffer(ticket.File(), 0, 0, sReadAhead);
     const ZQ_TURL file = ticket.File();
     bool cacheable = false;
     const bool described =
-        FillUpImageTicket(ticket, buffer, level, ticket.ImagePosition(), context, cacheable, IMR_IT_ALL);
+        FillUpImageTicket(ticket, buffer, level, position, context, cacheable, IMR_IT_ALL);
     delete context;
     context = nullptr;
     if (!described) IMR_THROW(IMR_EPluginCannotUpdateTicket);
@@ -87,7 +90,12 @@ void IMR_TCore::LocalUpdateImageProxy(PXC_TImageProxy& proxy, PXC_TFillLevel lev
       PXC_TImrLink link{ticket.RelatedIndex(), &proxy, ticket.ImageType()};
       ticket.SetImrLink(&link);
     }
-    UpdateImageTicket(ticket, level);
+    try {
+      UpdateImageTicket(ticket, level);
+    } catch (...) {
+      ticket.RemoveImrLink();  // the link names this proxy only while it is updated
+      throw;
+    }
     ticket.RemoveImrLink();
   }
   proxy.Select(selected >= 0 && static_cast<std::uint32_t>(selected) < proxy.Entries()
