@@ -26,7 +26,9 @@ template <class E>
 
 struct PXC_TBuffer::Chunk {
   std::uint64_t start = 0;  // first byte of the chunk in the source
-  std::vector<std::uint8_t> bytes;
+  // Not zeroed when allocated: every byte is read from the source first.
+  std::unique_ptr<std::uint8_t[]> data;
+  std::size_t size = 0;
 };
 
 // What a buffer reads from: an open regular file or bytes in memory.
@@ -112,8 +114,8 @@ class PXC_TBuffer::Source {
   std::shared_ptr<const Chunk> Fetch(std::uint64_t start, std::size_t count) {
     if (start + count <= kHeadLimit) {
       std::lock_guard lock(iMutex);
-      if (!iHead || iHead->bytes.size() < start + count) {
-        std::uint64_t want = iHead ? iHead->bytes.size() * 2 : 0;
+      if (!iHead || iHead->size < start + count) {
+        std::uint64_t want = iHead ? iHead->size * 2 : 0;
         if (want < start + count) want = start + count;
         if (want > kHeadLimit) want = kHeadLimit;
         if (want > iSize) want = iSize;
@@ -129,11 +131,11 @@ class PXC_TBuffer::Source {
     auto chunk = std::make_shared<Chunk>();
     chunk->start = start;
     try {
-      chunk->bytes.resize(count);
+      chunk->data.reset(new std::uint8_t[count]);
     } catch (const std::bad_alloc&) {
       PXC_BUFFER_FAIL(PXC_EBufferNotEnoughMemory, "Not enough memory to read %s", iPath);
     }
-    chunk->bytes.resize(Read(start, chunk->bytes.data(), count));
+    chunk->size = Read(start, chunk->data.get(), count);
     return chunk;
   }
 
@@ -239,7 +241,7 @@ const std::uint8_t* PXC_TBuffer::Data() const {
   if (iHeld == 0) return nullptr;
   if (iData == nullptr) {
     iChunk = iSource->Fetch(iBase, iHeld);
-    iData = iChunk->bytes.data() + (iBase - iChunk->start);
+    iData = iChunk->data.get() + (iBase - iChunk->start);
   }
   return iData;
 }

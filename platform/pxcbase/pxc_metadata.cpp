@@ -17,7 +17,7 @@ enum : std::uint8_t { kRaw = 'R', kDeflated = 'Z' };
 // A deflated value never expands beyond this when read back.
 constexpr uLongf kMaxInflated = 16u << 20;
 // Packed forms smaller than this are not worth compressing.
-constexpr std::size_t kCompressFrom = 128;
+constexpr std::size_t kCompressFrom = 1024;
 
 std::string AttributeName(const ZQ_TString& key) { return "user.imr." + key.Std(); }
 

@@ -45,6 +45,7 @@ int HexDigit(char c) {
 }
 
 std::string Decode(std::string_view text) {
+  if (text.find('%') == std::string_view::npos) return std::string(text);  // the common case
   std::string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
