@@ -14,7 +14,9 @@ thread_local int tEmbedding = 0;
 const ZQ_TListKey* IMR_TCore::FillImageProxy(PXC_TImageProxy& proxy, const ZQ_TURL& url,
                                              PXC_TFillLevel level, IMR_TImageTypes types) const {
   bool cacheable = iDefaultList;
-  return FillUpImageProxy(true, proxy, url, level, types, PXC_GetFileInfo(url), cacheable, nullptr,
+  // The file's facts come from the buffer opened on it (no second look at
+  // the file), or are not needed when the cache answers.
+  return FillUpImageProxy(true, proxy, url, level, types, ZQ_TFileInfo(), cacheable, nullptr,
                           nullptr);
 }
 
@@ -59,9 +61,10 @@ const ZQ_TListKey* IMR_TCore::FillUpImageProxy(bool clear, PXC_TImageProxy& prox
   try {
     // Built in place: no buffer object of its own to copy and free per file.
     PXC_TBuffer run = buffer ? PXC_TBuffer(*buffer) : PXC_TBuffer(url, 0, 0, sReadAhead);
+    const ZQ_TFileInfo fileFacts = facts.URL().IsEmpty() ? run.Facts() : facts;
 
     PXC_TImageTicket ticket;
-    PrepareTicket(ticket, url, facts, link);
+    PrepareTicket(ticket, url, fileFacts, link);
     if (level < PXC_FL_ALL_IMAGES) {
       if (!FillUpImageTicket(ticket, run, level, 0, context, cacheable, types)) {
         IMR_THROW_DATA(IMR_EPluginFileNotRecognized, "File %s not recognized", url.Text());
@@ -99,7 +102,7 @@ const ZQ_TListKey* IMR_TCore::FillUpImageProxy(bool clear, PXC_TImageProxy& prox
             final = true;
           }
         } else {
-          ResolveEmbedded(ticket, run, proxy, url, level, facts, cacheable);
+          ResolveEmbedded(ticket, run, proxy, url, level, fileFacts, cacheable);
         }
         Wipe(ticket);
       }
@@ -143,9 +146,10 @@ void IMR_TCore::ResolveEmbedded(PXC_TImageTicket& ticket, PXC_TBuffer& run,
       if (url.IsEmbed()) offset -= PXC_Embedded2Tag(url).Offset();
       const PXC_IBuffer& reserved = run.Reserve(offset, embedded.EmbedLength(), sReadAhead);
       PXC_TImageProxy described;
-      // The range's own facts, so that its tickets are valid while the file is.
-      FillUpImageProxy(true, described, embedded, level, types, PXC_GetFileInfo(embedded),
-                       cacheable, &reserved, &link);
+      // The range's own facts (taken from its buffer), so that its tickets
+      // are valid while the file is.
+      FillUpImageProxy(true, described, embedded, level, types, ZQ_TFileInfo(), cacheable,
+                       &reserved, &link);
       for (std::uint32_t i = 0; i < described.Entries(); ++i) {
         PXC_TImageTicket copy = described.TicketAt(i);
         copy.RemoveImrLink();

@@ -64,6 +64,7 @@ class PXC_TBuffer::Source {
       PXC_BUFFER_FAIL(PXC_EBufferCannotOpenFile, "Cannot read %s (not a regular file)", iPath);
     }
     iSize = static_cast<std::uint64_t>(facts.st_size);
+    iModified = ZQ_TTime(facts.st_mtim.tv_sec, static_cast<std::uint32_t>(facts.st_mtim.tv_nsec));
   }
   Source(const void* data, std::size_t size, const ZQ_TURL& url)
       : iURL(url), iPath(url.Path().IsEmpty() ? url.Text() : url.Path()), iSize(size) {
@@ -77,6 +78,7 @@ class PXC_TBuffer::Source {
   Source& operator=(const Source&) = delete;
 
   std::uint64_t Size() const { return iSize; }
+  const ZQ_TTime& Modified() const { return iModified; }
   const ZQ_TURL& URL() const { return iURL; }
   const ZQ_TString& Path() const { return iPath; }
 
@@ -143,6 +145,7 @@ class PXC_TBuffer::Source {
   ZQ_TString iPath;
   int iFile = -1;
   std::uint64_t iSize = 0;
+  ZQ_TTime iModified;
   std::vector<std::uint8_t> iMemory;
   std::mutex iMutex;
   std::shared_ptr<const Chunk> iHead;
@@ -306,6 +309,11 @@ const PXC_IBuffer& PXC_TBuffer::Reserve(std::uint64_t position, std::uint64_t le
   iReservation.reset(
       new PXC_TBuffer(iSource, iBase + position, length, static_cast<std::size_t>(held)));
   return *iReservation;
+}
+
+ZQ_TFileInfo PXC_TBuffer::Facts() const {
+  if (!iSource) return ZQ_TFileInfo();
+  return ZQ_TFileInfo(URL(), iLength, iSource->Modified());
 }
 
 const std::uint8_t* PXC_TBuffer::ReadAt(std::uint64_t position, std::uint64_t length) {

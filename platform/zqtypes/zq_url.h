@@ -111,6 +111,9 @@ class ZQ_TFileInfo {
   // With `readFacts`, the file is examined now (for an embed URL, its root
   // file; the size is then the range's length).
   explicit ZQ_TFileInfo(const ZQ_TURL& url, bool readFacts = true);
+  // The facts of an existing regular file, known already (from an open file).
+  ZQ_TFileInfo(const ZQ_TURL& url, std::uint64_t size, const ZQ_TTime& modified)
+      : iURL(url), iExists(true), iRegular(true), iSize(size), iModified(modified) {}
 
   const ZQ_TURL& URL() const { return iURL; }
   bool Exists() const { return iExists; }
