@@ -314,3 +314,9 @@ class IMR_TSet : public IMR_TMatch {
 // IMR_EMagicInvalidMagicEntry ("Invalid magic entry %s", the text as datum)
 // for an invalid text.
 IMR_TMatch* ParseMagicEntry(const char* entry);
+
+// The magic table from its configured text (LoadConfiguration's reader):
+// the human-readable form of the dictionary, or its packed form spelled as
+// hexadecimal.  Null when neither form reads; never raises.  The caller
+// owns the table.
+ZQ_TDict* IMR_ReadMagicText(const ZQ_TString& text);

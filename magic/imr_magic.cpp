@@ -1,7 +1,9 @@
 // The magic plugin, its tables and selections, and their configuration.
 #include "magic/imr_magic.h"
 
+#include <exception>
 #include <iostream>
+#include <typeinfo>
 #include <mutex>
 #include <unordered_map>
 #include <unordered_set>
@@ -19,10 +21,56 @@ const ZQ_TString kDefaultSelection(IMR_kDefaultSelection);
 // ---------------------------------------------------------------------------
 // The compiled table that matching reads
 
+// Reads the link from an element to its successor (Next is protected).
+struct Links : IMR_TMatch {
+  static const IMR_TMatch* Successor(const IMR_TMatch& element) { return (element.*kNext)(); }
+  static constexpr auto kNext = &Links::Next;
+};
+
+// One chain.  Most chains are a guard followed by equality tests; for those
+// the guard and the first few tests are kept unrolled, so that a buffer they
+// fail on is passed over without running the chain (which would only fail
+// the same way, at the same test).
+struct Head {
+  struct Test {
+    std::uint32_t offset;  // passes when (byte at offset & mask) == value
+    std::uint8_t mask;
+    std::uint8_t value;
+  };
+  static constexpr int kTests = 4;
+  const IMR_TMatch* chain = nullptr;
+  std::uint32_t length = 0;  // the guard passes when length < Size()
+  int tests = 0;             // 0: run the chain as it is
+  Test test[kTests] = {};
+};
+
+Head Unrolled(const IMR_TMatch* chain) {
+  Head head;
+  head.chain = chain;
+  if (typeid(*chain) != typeid(IMR_TTrue)) return head;
+  head.length = chain->MatchLength();
+  for (const IMR_TMatch* element = Links::Successor(*chain);
+       element != nullptr && typeid(*element) == typeid(IMR_TEqual) && head.tests < Head::kTests;
+       element = Links::Successor(*element)) {
+    const IMR_TEqual& equal = static_cast<const IMR_TEqual&>(*element);
+    head.test[head.tests++] = {equal.Offset(), equal.Mask(), equal.Value()};
+  }
+  return head;
+}
+
+// Whether the unrolled part of `head` fails on `size` bytes at `data`.
+bool FailsEarly(const Head& head, const std::uint8_t* data, std::size_t size) {
+  if (head.length >= size) return true;  // every offset tested lies below size
+  for (int i = 0; i < head.tests; ++i) {
+    if ((data[head.test[i].offset] & head.test[i].mask) != head.test[i].value) return true;
+  }
+  return false;
+}
+
 // The chains of one entry; the list keeps the chains alive for the heads.
 struct CompiledEntry {
   ZQ_TList chains;
-  std::vector<const IMR_TMatch*> heads;
+  std::vector<Head> heads;
 };
 
 struct Snapshot {
@@ -35,7 +83,9 @@ std::shared_ptr<const CompiledEntry> Compile(const ZQ_TAny& value) {
   auto entry = std::make_shared<CompiledEntry>();
   if (const ZQ_TList* chains = value.DynamicCast<ZQ_TList>()) entry->chains = *chains;
   for (const ZQ_TList::Entry& chain : entry->chains) {
-    if (const IMR_TMatch* head = chain.value.DynamicCast<IMR_TMatch>()) entry->heads.push_back(head);
+    if (const IMR_TMatch* head = chain.value.DynamicCast<IMR_TMatch>()) {
+      entry->heads.push_back(Unrolled(head));
+    }
   }
   return entry;
 }
@@ -147,9 +197,9 @@ bool InitializeMatchClasses() {
   return true;
 }
 
-// The magic table from its configured text: human-readable, or packed and
-// spelled as hexadecimal.  Null when neither form reads.
-ZQ_TDict* ReadMagicText(const ZQ_TString& text) {
+}  // namespace
+
+ZQ_TDict* IMR_ReadMagicText(const ZQ_TString& text) {
   try {
     ZQ_TMemoryStream memory(text.Narrow(), text.Length());
     ZQ_THumanReadableStream stream(memory);
@@ -188,8 +238,6 @@ ZQ_TDict* ReadMagicText(const ZQ_TString& text) {
   return nullptr;
 }
 
-}  // namespace
-
 // ---------------------------------------------------------------------------
 // Static state
 
@@ -218,7 +266,7 @@ void IMR_TMagic::LoadConfiguration() {
       IMR_TRACE(0x40,
                 "IMR_TMagic::LoadConfiguration - CFS call returned NULL, empty config will be used\n");
     } else {
-      magic = ReadMagicText(*text);
+      magic = IMR_ReadMagicText(*text);
       if (magic == nullptr) {
         IMR_TRACE(0x04, "IMR_TMagic::LoadConfiguration - failed = empty config will be used\n");
       }
@@ -276,18 +324,12 @@ ZQ_TString& IMR_TMagic::ExtensionList() {
 void IMR_TMagic::AddMagicEntry(const ZQ_TString& name, IMR_TMagicTable table) {
   IMR_TRACE(0x04, "IMR_TMagic::AddMagicEntry(name=%s)\n", name.Narrow());
   LoadConfiguration();  // the table must exist
-  Tables& tables = TheTables();
-  auto store = [&tables, &name](const ZQ_TList& chains) {
-    std::lock_guard lock(tables.mutex);
-    MagicEntries()[name] = ZQ_TAny(chains);
-    tables.Publish([&](Snapshot& next) {
-      next.entries[name.Std()] = Compile(ZQ_TAny(chains));
-      next.absent.erase(name.Std());
-    });
-  };
-  store(ZQ_TList());
-  UpdateDefaultSelection(name);
+  // All chains are built before the entry is stored, and stored at once:
+  // threads matching meanwhile see the entry's old chains or its new ones,
+  // never an entry without chains.  A text the parser refuses leaves the
+  // chains built before it.
   ZQ_TList chains;
+  std::exception_ptr failure;
   try {
     for (IMR_TMagicTable alternative = table; alternative && *alternative; ++alternative) {
       const char* const* texts = *alternative;
@@ -302,10 +344,24 @@ void IMR_TMagic::AddMagicEntry(const ZQ_TString& name, IMR_TMagicTable table) {
       chains.AddAtTail(ZQ_TAny::Adopt(first.release()));
     }
   } catch (...) {
-    store(chains);
-    throw;
+    failure = std::current_exception();
   }
-  store(chains);
+  Tables& tables = TheTables();
+  {
+    std::lock_guard lock(tables.mutex);
+    MagicEntries()[name] = ZQ_TAny(chains);
+    // The whole table is compiled again, so that edits a host made through
+    // MagicEntries() count from now on too.
+    tables.Publish([](Snapshot& next) {
+      next.entries.clear();
+      for (const ZQ_TDict::Entry& entry : *sMagic) {
+        next.entries[entry.key.Std()] = Compile(entry.value);
+        next.absent.erase(entry.key.Std());
+      }
+    });
+  }
+  UpdateDefaultSelection(name);
+  if (failure) std::rethrow_exception(failure);
 }
 
 void IMR_TMagic::RegisterMagic(const ZQ_TString& name, IMR_TMagicProvider provider) {
@@ -370,10 +426,12 @@ void IMR_TMagic::AddToSelections(const ZQ_TString& name, const ZQ_TList& items, 
 
 void IMR_TMagic::AddInTrustLessList(const ZQ_TString& name) {
   IMR_TRACE(0x04, "IMR_TMagic::AddInTrustLessList(name=%s)\n", name.Narrow());
+  // Rebuilds of the default selection read the list under the magic lock;
+  // it changes under the same lock.
+  ZQ_TLockGuard lock(MagicLock(), true);
   if (ListHolds(sTrustLess, name)) return;
   sTrustLess.AddAtTail(ZQ_TAny(name));
   if (sSelections == nullptr) return;
-  ZQ_TLockGuard lock(MagicLock(), true);
   ZQ_TAny* entry = sSelections->ValueOfKey(kDefaultSelection);
   ZQ_TList* selection = entry ? entry->DynamicCast<ZQ_TList>() : nullptr;
   if (selection == nullptr) return;
@@ -452,8 +510,11 @@ IMR_IPlugin* IMR_TMagic::Creator(const ZQ_TString& selection) {
 
 std::shared_ptr<const IMR_TMagic::Compiled> IMR_TMagic::CompiledSelection() const {
   Tables& tables = TheTables();
-  std::shared_ptr<const Compiled> current = iCompiled.load(std::memory_order_acquire);
-  if (current && current->version == tables.version.load(std::memory_order_acquire)) return current;
+  const std::uint64_t version = tables.version.load(std::memory_order_acquire);
+  {
+    std::lock_guard lock(iCompiledMutex);
+    if (iCompiled && iCompiled->version == version) return iCompiled;
+  }
   std::shared_ptr<const Snapshot> snapshot = tables.Current();
   auto fresh = std::make_shared<Compiled>();
   fresh->version = snapshot->version;
@@ -467,7 +528,8 @@ std::shared_ptr<const IMR_TMagic::Compiled> IMR_TMagic::CompiledSelection() cons
     compiled.absent = snapshot->absent.count(compiled.name.Std()) != 0;
     fresh->items.push_back(std::move(compiled));
   }
-  iCompiled.store(fresh, std::memory_order_release);
+  std::lock_guard lock(iCompiledMutex);
+  if (!iCompiled || iCompiled->version < fresh->version) iCompiled = fresh;
   return fresh;
 }
 
@@ -476,15 +538,21 @@ IMR_TPluginStatus IMR_TMagic::ImageInfo(const PXC_IBuffer& buffer, PXC_TImageTic
                                         IMR_TImageTypes) {
   std::shared_ptr<const Compiled> compiled = CompiledSelection();
   if (IMR_Tracing(0x04)) {
-    IMR_TRACE(0x10, "IMR_TMagic::MagicEntries(%u)\n", sMagic->Entries());
-    IMR_TRACE(0x04, "IMR_TMagic::ImageInfo: Entries = %u, Selection = %u\n", sMagic->Entries(),
+    const std::size_t entries = TheTables().Current()->entries.size();
+    IMR_TRACE(0x10, "IMR_TMagic::MagicEntries(%zu)\n", entries);
+    IMR_TRACE(0x04, "IMR_TMagic::ImageInfo: Entries = %zu, Selection = %u\n", entries,
               iSelection.Entries());
   }
+  const bool tracingItems = IMR_Tracing(0x10);
   bool pluginRequested = false;
+  const std::uint8_t* data = nullptr;  // the buffer's bytes, once an unrolled test needs them
+  std::size_t size = 0;
+  bool dataRead = false;
   for (const Compiled::Item& item : compiled->items) {
-    std::shared_ptr<const CompiledEntry> entry = item.entry;
+    const CompiledEntry* entry = item.entry.get();
+    std::shared_ptr<const CompiledEntry> added;  // keeps a lazily added entry alive
     try {
-      if (!entry) {
+      if (entry == nullptr) {
         if (item.absent) continue;
         try {
           AddMagicEntry(item.name, MagicByName(item.name)());
@@ -492,12 +560,23 @@ IMR_TPluginStatus IMR_TMagic::ImageInfo(const PXC_IBuffer& buffer, PXC_TImageTic
           TheTables().Publish([&](Snapshot& next) { next.absent.insert(item.name.Std()); });
           continue;
         }
-        auto found = TheTables().Current()->entries.find(item.name.Std());
-        if (found == TheTables().Current()->entries.end()) continue;
-        entry = found->second;
+        const std::shared_ptr<const Snapshot> current = TheTables().Current();
+        auto found = current->entries.find(item.name.Std());
+        if (found == current->entries.end()) continue;
+        added = found->second;
+        entry = added.get();
       }
-      if (IMR_Tracing(0x10)) IMR_TRACE(0x10, "IMR_TMagic::ImageInfo trying match %s\n", item.name.Narrow());
-      for (const IMR_TMatch* chain : entry->heads) {
+      if (tracingItems) IMR_TRACE(0x10, "IMR_TMagic::ImageInfo trying match %s\n", item.name.Narrow());
+      for (const Head& head : entry->heads) {
+        if (head.tests > 0) {
+          if (!dataRead) {
+            data = buffer.Data();
+            size = buffer.Size();
+            dataRead = true;
+          }
+          if (data != nullptr && FailsEarly(head, data, size)) continue;
+        }
+        const IMR_TMatch* chain = head.chain;
         bool passed;
         try {
           passed = (*chain)(item.argument, buffer, ticket, pluginRequested, level, index);
@@ -516,8 +595,13 @@ IMR_TPluginStatus IMR_TMagic::ImageInfo(const PXC_IBuffer& buffer, PXC_TImageTic
                         "match %s\n",
                         static_cast<void*>(this), item.name.Narrow());
             }
+            ZQ_TString table;
+            {
+              std::lock_guard lock(TheTables().mutex);
+              table = PXC_Any2String(ZQ_TAny(*sMagic));
+            }
             IMR_TRACE(0x04, "IMR_TMagic::ImageInfo(this=%p) - MagicEntries: %s\n",
-                      static_cast<void*>(this), PXC_Any2String(ZQ_TAny(*sMagic)).Narrow());
+                      static_cast<void*>(this), table.Narrow());
             IMR_TRACE(0x04, "IMR_TMagic::ImageInfo(this=%p) - Trying to match: %s\n",
                       static_cast<void*>(this),
                       PXC_Any2String(ZQ_TAny(static_cast<const ZQ_IPackable&>(*chain))).Narrow());

@@ -11,16 +11,17 @@
 // configuration and registered with the loader, trusted names ahead of
 // trust-less ones.
 //
-// Threads: many threads match at once without locking one another.  Matching
-// reads an immutable snapshot of the compiled table; adding an entry (lazily,
-// the first time a selection names it, or by a host) builds a new snapshot
-// under the table's own mutex and publishes it.  Edits made directly through
-// the MagicEntries() reference are seen only after the next AddMagicEntry; a
-// host makes them before detection starts.
+// Threads: many threads match at once.  Matching reads an immutable snapshot
+// of the compiled table, through the plugin's selection compiled against it
+// (fetched under a short per-plugin lock); adding an entry (lazily, the first
+// time a selection names it, or by a host) builds all of its chains first,
+// then a new snapshot under the table's own mutex, and publishes it.  Edits
+// made directly through the MagicEntries() reference are seen only after the
+// next AddMagicEntry; a host makes them before detection starts.
 #pragma once
 
-#include <atomic>
 #include <memory>
+#include <mutex>
 
 #include "core/imr_core.h"
 
@@ -78,7 +79,9 @@ class IMR_TMagic : public IMR_TPlugin {
   void CopySelection(const ZQ_TString* name, const ZQ_TList* items);
 
   ZQ_TList iSelection;
-  mutable std::atomic<std::shared_ptr<const Compiled>> iCompiled;
+  // The selection compiled against the current snapshot, under its mutex.
+  mutable std::mutex iCompiledMutex;
+  mutable std::shared_ptr<const Compiled> iCompiled;
 };
 
 // The default selection's name.

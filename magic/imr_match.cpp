@@ -342,10 +342,24 @@ bool IMR_TSearch::operator()(const ZQ_TString& entryArgument, const PXC_IBuffer&
   std::unique_ptr<PXC_IBuffer> slice(searched.SubBuffer(start, window, false));
   const char* data = reinterpret_cast<const char*>(slice->Data());
   const std::size_t size = slice->Size();
-  if (data == nullptr) return false;
+  if (data == nullptr || size <= iPatternLength) return false;
+  // Candidates p run while p + length < size: a match may not end on the
+  // window's last byte.  At each, strncmp(data + p, pattern, length) == 0,
+  // which stops at the pattern's first NUL: the bytes up to and including
+  // that NUL, or all `length` bytes when the pattern has none, must agree.
+  // An empty pattern matches where its NUL does, at a zero byte.
+  const std::size_t stored = std::strlen(iPattern);
+  const std::size_t compared = stored < iPatternLength ? stored + 1 : iPatternLength;
+  // The first byte is looked for with memchr, which skips most of a window
+  // at a time, and only its hits are compared.
+  const std::size_t candidates = size - iPatternLength;
   bool found = false;
-  for (std::size_t p = 0; !found && p + iPatternLength < size; ++p) {
-    found = data[p] == iPattern[0] && std::strncmp(data + p, iPattern, iPatternLength) == 0;
+  for (const char* at = data; !found;) {
+    at = static_cast<const char*>(std::memchr(at, iPattern[0], candidates - (at - data)));
+    if (at == nullptr) break;
+    found = compared == 0 || std::memcmp(at, iPattern, compared) == 0;
+    ++at;
+    if (at == data + candidates) break;
   }
   if (!found) return false;
   return CallNext(entryArgument, buffer, ticket, pluginRequested, level, passThrough);
@@ -417,8 +431,10 @@ bool IMR_TSearch::ReadFrom(ZQ_THumanReadableStream& in) {
   std::unique_ptr<ZQ_TObject> object(in.ReadObject());
   const ZQ_TString* pattern = ZQ_DynamicCast<ZQ_TString>(object.get());
   if (pattern == nullptr) return true;
-  SetPattern(pattern->Narrow(), pattern->Length());
-  iPatternLength = length < iPatternLength ? length : iPatternLength;
+  // Only the first `length` characters are ever compared: the pattern keeps
+  // no more, so that the packed form (which holds `length` characters) and
+  // the printed form describe the same element.
+  SetPattern(pattern->Narrow(), length < pattern->Length() ? length : pattern->Length());
   return IMR_TMatch::ReadFrom(in);
 }
 
