@@ -348,10 +348,15 @@ class IMR_TCore : public ZQ_TObject, protected IMR_TTicketAccess {
                                 IMR_TImageTypes types);
 
  private:
+  // Null with `recognized` false when no plugin describes image 0; the
+  // caller raises IMR_EPluginFileNotRecognized after its own locals are gone,
+  // which keeps the common "not an image" answer cheap.
   const ZQ_TListKey* FillUpImageProxy(bool clear, PXC_TImageProxy& proxy, const ZQ_TURL& url,
                                       PXC_TFillLevel level, IMR_TImageTypes types,
                                       const ZQ_TFileInfo& facts, bool& cacheable,
-                                      const PXC_IBuffer* buffer, PXC_TImrLink* link) const;
+                                      const PXC_IBuffer* buffer, PXC_TImrLink* link,
+                                      bool& recognized) const;
+  [[noreturn]] static void ThrowNotRecognized(const ZQ_TURL& url);
   void ResolveEmbedded(PXC_TImageTicket& ticket, PXC_TBuffer& buffer, PXC_TImageProxy& proxy,
                        const ZQ_TURL& url, PXC_TFillLevel level, const ZQ_TFileInfo& facts,
                        bool& cacheable) const;

@@ -18,3 +18,12 @@ const IMR_TBounds& IMR_Bounds();
 
 // Whether `types` asks for images of `type` (types above 5 always pass).
 bool IMR_WantsImageType(IMR_TImageTypes types, PXC_TImageType type);
+
+// Owns a run's context plugin, which is deleted however the run ends.
+struct IMR_TContextOwner {
+  IMR_IContextPlugin* plugin = nullptr;
+  IMR_TContextOwner() = default;
+  IMR_TContextOwner(const IMR_TContextOwner&) = delete;
+  IMR_TContextOwner& operator=(const IMR_TContextOwner&) = delete;
+  ~IMR_TContextOwner() { delete plugin; }
+};

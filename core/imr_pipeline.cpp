@@ -14,10 +14,17 @@ thread_local int tEmbedding = 0;
 const ZQ_TListKey* IMR_TCore::FillImageProxy(PXC_TImageProxy& proxy, const ZQ_TURL& url,
                                              PXC_TFillLevel level, IMR_TImageTypes types) const {
   bool cacheable = iDefaultList;
+  bool recognized = true;
   // The file's facts come from the buffer opened on it (no second look at
   // the file), or are not needed when the cache answers.
-  return FillUpImageProxy(true, proxy, url, level, types, ZQ_TFileInfo(), cacheable, nullptr,
-                          nullptr);
+  const ZQ_TListKey* selected = FillUpImageProxy(true, proxy, url, level, types, ZQ_TFileInfo(),
+                                                 cacheable, nullptr, nullptr, recognized);
+  if (!recognized) ThrowNotRecognized(url);
+  return selected;
+}
+
+void IMR_TCore::ThrowNotRecognized(const ZQ_TURL& url) {
+  IMR_THROW_DATA(IMR_EPluginFileNotRecognized, "File %s not recognized", url.Text());
 }
 
 void IMR_TCore::PrepareTicket(PXC_TImageTicket& ticket, const ZQ_TURL& url,
@@ -33,10 +40,10 @@ const ZQ_TListKey* IMR_TCore::FillUpImageProxy(bool clear, PXC_TImageProxy& prox
                                                const ZQ_TURL& url, PXC_TFillLevel level,
                                                IMR_TImageTypes types, const ZQ_TFileInfo& facts,
                                                bool& cacheable, const PXC_IBuffer* buffer,
-                                               PXC_TImrLink* link) const {
+                                               PXC_TImrLink* link, bool& recognized) const {
   ZQ_TListKey result;
   bool final = false;
-  IMR_IContextPlugin* context = nullptr;
+  IMR_TContextOwner context;
   if (proxy.Entries() != 0) {
     if (clear) {
       proxy = PXC_TImageProxy();
@@ -66,8 +73,9 @@ const ZQ_TListKey* IMR_TCore::FillUpImageProxy(bool clear, PXC_TImageProxy& prox
     PXC_TImageTicket ticket;
     PrepareTicket(ticket, url, fileFacts, link);
     if (level < PXC_FL_ALL_IMAGES) {
-      if (!FillUpImageTicket(ticket, run, level, 0, context, cacheable, types)) {
-        IMR_THROW_DATA(IMR_EPluginFileNotRecognized, "File %s not recognized", url.Text());
+      if (!FillUpImageTicket(ticket, run, level, 0, context.plugin, cacheable, types)) {
+        recognized = false;
+        return nullptr;
       }
       if (link != nullptr) ticket.RemoveImrLink();
       ZQ_TListKey added = proxy.Add(ticket);
@@ -75,7 +83,7 @@ const ZQ_TListKey* IMR_TCore::FillUpImageProxy(bool clear, PXC_TImageProxy& prox
     } else {
       std::uint32_t image = 0;
       for (;; ++image) {
-        if (!FillUpImageTicket(ticket, run, level, image, context, cacheable, types)) break;
+        if (!FillUpImageTicket(ticket, run, level, image, context.plugin, cacheable, types)) break;
         // Only an image beyond the bound that exists is worth the log entry.
         if (image >= IMR_Bounds().images) {
           ZQMESG_Log("IMR_CORE: %s yields more than %u images; the rest is not described\n",
@@ -107,7 +115,8 @@ const ZQ_TListKey* IMR_TCore::FillUpImageProxy(bool clear, PXC_TImageProxy& prox
         Wipe(ticket);
       }
       if (image == 0) {
-        IMR_THROW_DATA(IMR_EPluginFileNotRecognized, "File %s not recognized", url.Text());
+        recognized = false;
+        return nullptr;
       }
     }
     proxy.SetSelectedKey(&result);
@@ -116,14 +125,9 @@ const ZQ_TListKey* IMR_TCore::FillUpImageProxy(bool clear, PXC_TImageProxy& prox
       IMR_SetImageProxyCache(proxy, types, iStrategy);
     }
   } catch (const PXC_EBuffer& error) {
-    delete context;
     IMR_THROW_DATA(IMR_EPluginCannotReadFile, "IMR_EPluginCannotReadFile",
                    ZQ_TAny(static_cast<const ZQ_IPackable&>(error)));
-  } catch (...) {
-    delete context;
-    throw;
   }
-  delete context;
   return proxy.SelectedKey();
 }
 
@@ -148,8 +152,10 @@ void IMR_TCore::ResolveEmbedded(PXC_TImageTicket& ticket, PXC_TBuffer& run,
       PXC_TImageProxy described;
       // The range's own facts (taken from its buffer), so that its tickets
       // are valid while the file is.
+      bool recognized = true;
       FillUpImageProxy(true, described, embedded, level, types, ZQ_TFileInfo(), cacheable,
-                       &reserved, &link);
+                       &reserved, &link, recognized);
+      if (!recognized) ThrowNotRecognized(embedded);
       for (std::uint32_t i = 0; i < described.Entries(); ++i) {
         PXC_TImageTicket copy = described.TicketAt(i);
         copy.RemoveImrLink();
@@ -191,8 +197,10 @@ ZQ_TListKey IMR_TCore::AddToImageProxy(PXC_TImrLink& link, const ZQ_TURL& url,
     const ZQ_TURL parentURL = parent.URL();
     bool cacheable = false;
     try {
+      bool recognized = true;
       FillUpImageProxy(false, parent, url, level, types, PXC_GetFileInfo(url), cacheable, nullptr,
-                       &link);
+                       &link, recognized);
+      if (!recognized) ThrowNotRecognized(url);
     } catch (...) {
       parent.SetURL(parentURL);
       throw;

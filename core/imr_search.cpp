@@ -6,7 +6,7 @@ bool IMR_TCore::FindImage(const ZQ_TURL& url, IMR_TFindCallback callback, void* 
                           IMR_TImageTypes types) const {
   IMR_TRACE(0x04, "IMR_TCore::FindImage(%s)\n", url.Text().Narrow());
   PXC_TImageTicket ticket;
-  IMR_IContextPlugin* context = nullptr;
+  IMR_TContextOwner context;
   bool cacheable = false;
   bool failed = false;
   try {
@@ -14,7 +14,7 @@ bool IMR_TCore::FindImage(const ZQ_TURL& url, IMR_TFindCallback callback, void* 
     PrepareTicket(ticket, url, PXC_GetFileInfo(url), nullptr);
     SetImagePosition(ticket, 0);
     for (std::uint32_t image = 0;; ++image) {
-      if (!FillUpImageTicket(ticket, buffer, PXC_FL_FORMAT, image, context, cacheable, types)) {
+      if (!FillUpImageTicket(ticket, buffer, PXC_FL_FORMAT, image, context.plugin, cacheable, types)) {
         break;
       }
       if (image >= IMR_Bounds().images) {
@@ -34,7 +34,6 @@ bool IMR_TCore::FindImage(const ZQ_TURL& url, IMR_TFindCallback callback, void* 
                   std::current_exception());
     failed = true;
   }
-  delete context;
   return failed;
 }
 

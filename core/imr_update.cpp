@@ -17,17 +17,18 @@ void IMR_TCore::UpdateImageTicket(PXC_TImageTicket& ticket, PXC_TFillLevel level
   const std::uint32_t position = ticket.ImagePosition();  // Wipe clears it
   if (ticket.FillLevel() >= PXC_FL_FORMAT) Wipe(ticket);
 
-  IMR_IContextPlugin* context = nullptr;
   try {
     // The file is read anew: its facts as they are now make the result valid.
     SetFile(ticket, ticket.File(), PXC_GetFileInfo(ticket.File()));
     PXC_TBuffer buffer(ticket.File(), 0, 0, sReadAhead);
     const ZQ_TURL file = ticket.File();
     bool cacheable = false;
-    const bool described =
-        FillUpImageTicket(ticket, buffer, level, position, context, cacheable, IMR_IT_ALL);
-    delete context;
-    context = nullptr;
+    bool described;
+    {
+      IMR_TContextOwner context;
+      described = FillUpImageTicket(ticket, buffer, level, position, context.plugin, cacheable,
+                                    IMR_IT_ALL);
+    }
     if (!described) IMR_THROW(IMR_EPluginCannotUpdateTicket);
     if (ticket.FillLevel() == PXC_FL_EMBEDDED) {
       SetFillLevel(ticket, PXC_FL_FILE);
@@ -55,18 +56,15 @@ void IMR_TCore::UpdateImageTicket(PXC_TImageTicket& ticket, PXC_TFillLevel level
   } catch (const PXC_EBuffer& error) {
     IMR_TRACE(0x04, "IMR_TCore::UpdateImageTicket(%p) failed %s\n", static_cast<void*>(&ticket),
               PXC_Any2String(ZQ_TAny(static_cast<const ZQ_IPackable&>(error))).Narrow());
-    delete context;
     IMR_THROW_DATA(IMR_EPluginCannotReadFile, "IMR_EPluginCannotReadFile",
                    ZQ_TAny(static_cast<const ZQ_IPackable&>(error)));
   } catch (const ZQ_EException& error) {
     IMR_TRACE(0x04, "IMR_TCore::UpdateImageTicket(%p) failed %s\n", static_cast<void*>(&ticket),
               PXC_Any2String(ZQ_TAny(static_cast<const ZQ_IPackable&>(error))).Narrow());
-    delete context;
     throw;
   } catch (...) {
     IMR_TRACE(0x04, "IMR_TCore::UpdateImageTicket(%p) failed - unspecified exception\n",
               static_cast<void*>(&ticket));
-    delete context;
     throw;
   }
 }

@@ -9,7 +9,9 @@
 #include "zqtypes/zq_streams.h"
 
 namespace {
-constexpr int kMaxFrames = 32;
+// The innermost frames around the throw site; each frame costs an unwinding
+// step, and a throw is common enough (every unrecognised file) to count.
+constexpr int kMaxFrames = 8;
 }
 
 ZQ_EException::ZQ_EException(const ZQ_TString& message, const ZQ_TAny& data)
