@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/imr_core.h"
+#include "tests/formats/pipeline_test_support.h"
 
 namespace {
 
@@ -38,13 +39,8 @@ std::vector<Expectation> ReadExpectations() {
 
 class CorpusTest : public ::testing::TestWithParam<PXC_TFillLevel> {
  protected:
-  static void SetUpTestSuite() {
-    setenv("IMR_PLUGIN_PATH", IMR_MODULE_DIR, 1);
-    ASSERT_TRUE(__ZQ_INITIALIZATION_FUNCTION_IMR__());
-    // The corpus is shared: nothing may be written beside its files.
-    IMR_TCore::sReadFromCache = false;
-    IMR_TCore::sWriteToCache = false;
-  }
+  // The corpus is shared: nothing may be written beside its files.
+  static void SetUpTestSuite() { imr::formats::test::StartPipeline(); }
 };
 
 TEST_P(CorpusTest, EveryFileGetsAnExpectedFormatOrNone) {

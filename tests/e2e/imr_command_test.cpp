@@ -1,0 +1,142 @@
+// The imr command as a person uses it: output order, JSON form, exit status,
+// directories, path lists, and the magic table checker.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+  int status = -1;
+  std::vector<std::string> lines;
+};
+
+// Runs `imr ARGUMENTS` through the shell with the cache off for the shared
+// test data; standard error is dropped.
+Outcome Imr(const std::string& arguments, const std::string& input = "") {
+  std::string command = "IMR_PLUGIN_PATH=" IMR_MODULE_DIR " " IMR_BINARY " " + arguments + " 2>/dev/null";
+  if (!input.empty()) command = "printf '%b' '" + input + "' | " + command;
+  Outcome run;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return run;
+  std::string text;
+  char chunk[4096];
+  for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) text.append(chunk, got);
+  const int status = pclose(pipe);
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) run.lines.push_back(line);
+  return run;
+}
+
+const std::string kCorpus = IMR_CORPUS_DIR;
+
+class ImrCommand : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    iDir = fs::temp_directory_path() / ("imr_command_" + std::to_string(::getpid()));
+    fs::create_directories(iDir / "sub");
+    for (const char* name : {"PNG.png", "GIF.gif", "BMP.bmp", "Text1.txt"}) {
+      fs::copy_file(kCorpus + "/" + name, iDir / name);
+    }
+    fs::copy_file(kCorpus + "/PDF.pdf", iDir / "sub" / "PDF.pdf");
+  }
+  void TearDown() override { fs::remove_all(iDir); }
+  std::string Path(const std::string& name) const { return (iDir / name).string(); }
+
+  fs::path iDir;
+};
+
+TEST_F(ImrCommand, LinesFollowTheInputOrderWhateverTheThreads) {
+  std::string arguments = "identify --no-cache -j 4";
+  std::vector<std::string> expected;
+  for (int round = 0; round < 25; ++round) {
+    for (const char* name : {"PNG.png", "GIF.gif", "BMP.bmp"}) {
+      arguments += " " + Path(name);
+      expected.push_back(Path(name) + ": ");
+    }
+  }
+  const Outcome run = Imr(arguments);
+  EXPECT_EQ(run.status, 0);
+  ASSERT_EQ(run.lines.size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(run.lines[i].rfind(expected[i], 0), 0u);
+  EXPECT_NE(run.lines[0].find("PNG, main image, 16 x 16 px"), std::string::npos) << run.lines[0];
+}
+
+TEST_F(ImrCommand, ExitStatusTellsWhetherEverythingWasRecognised) {
+  EXPECT_EQ(Imr("identify --no-cache " + Path("PNG.png")).status, 0);
+  const Outcome mixed = Imr("identify --no-cache " + Path("PNG.png") + " " + Path("Text1.txt") + " " +
+                        Path("missing.jpg") + " " + iDir.string());
+  EXPECT_EQ(mixed.status, 1);
+  ASSERT_EQ(mixed.lines.size(), 4u);
+  EXPECT_EQ(mixed.lines[1], Path("Text1.txt") + ": not recognized");
+  EXPECT_NE(mixed.lines[2].find("error: Cannot open " + Path("missing.jpg")), std::string::npos);
+  EXPECT_NE(mixed.lines[3].find("is a directory"), std::string::npos);
+  EXPECT_EQ(Imr("identify").status, 2);
+  EXPECT_EQ(Imr("identify --level 9 " + Path("PNG.png")).status, 2);
+  EXPECT_EQ(Imr("no-such-command").status, 2);
+}
+
+TEST_F(ImrCommand, JsonHasEveryKeyAndDirectoriesAreWalked) {
+  const Outcome run = Imr("identify --no-cache --json -r " + iDir.string());
+  ASSERT_EQ(run.lines.size(), 5u);  // four files and one in sub/
+  for (const std::string& line : run.lines) {
+    const nlohmann::json object = nlohmann::json::parse(line);
+    for (const char* key : {"path", "recognized", "selected", "error", "images"}) {
+      EXPECT_TRUE(object.contains(key)) << key << " in " << line;
+    }
+    if (!object["recognized"]) continue;
+    const nlohmann::json& image = object["images"][0];
+    for (const char* key : {"file_format", "file_format_version", "image_type", "image_subtype",
+                            "fill_level", "image_position", "columns", "rows", "h_resolution",
+                            "v_resolution", "h_real_size", "v_real_size", "units", "rotation",
+                            "channel_encoding", "alpha_plane", "inks", "pages", "margins",
+                            "creator_id", "image_processor", "related_index", "file",
+                            "extended_info", "external_refs"}) {
+      EXPECT_TRUE(image.contains(key)) << key << " in " << line;
+    }
+  }
+  EXPECT_NE(run.lines.back().find("\"file_format\":\"PDF\""), std::string::npos) << run.lines.back();
+}
+
+TEST_F(ImrCommand, PathsCanComeFromStandardInput) {
+  const Outcome run = Imr("identify --no-cache --level 2 --files-from -",
+                      Path("GIF.gif") + "\\n" + Path("BMP.bmp") + "\\n");
+  ASSERT_EQ(run.lines.size(), 2u);
+  EXPECT_EQ(run.lines[0], Path("GIF.gif") + ": GIF 89a, main image");
+  EXPECT_EQ(run.lines[1].rfind(Path("BMP.bmp") + ": BMP", 0), 0u);
+}
+
+TEST_F(ImrCommand, MagicCheckReportsEveryInvalidTextWithItsLine) {
+  std::ofstream(Path("table.magic")) << "# a table\nentry GOOD\n[0]==0x49\nFileFormat=G\n\n"
+                                        "entry BAD\n[0] ==0x49\n?*4l0=x\nFileFormat=\n";
+  const Outcome run = Imr("magic check " + Path("table.magic"));
+  EXPECT_EQ(run.status, 1);
+  ASSERT_EQ(run.lines.size(), 4u);
+  EXPECT_EQ(run.lines[0], Path("table.magic") + ":7: Invalid magic entry [0] ==0x49");
+  EXPECT_EQ(run.lines[1], Path("table.magic") + ":8: Invalid magic entry ?*4l0=x");
+  EXPECT_EQ(run.lines[2], Path("table.magic") + ":9: Invalid magic entry FileFormat=");
+  EXPECT_EQ(run.lines[3], Path("table.magic") + ": 2 entries, 2 alternatives, 5 entry texts, 3 errors");
+  EXPECT_EQ(Imr("magic check " + Path("absent.magic")).status, 2);
+}
+
+TEST_F(ImrCommand, VersionAndFormatsAnswer) {
+  const Outcome version = Imr("--version");
+  EXPECT_EQ(version.status, 0);
+  ASSERT_FALSE(version.lines.empty());
+  EXPECT_EQ(version.lines[0], "imr 2.307");
+  const Outcome formats = Imr("formats");
+  EXPECT_EQ(formats.status, 0);
+  EXPECT_GT(formats.lines.size(), 100u);
+}
+
+}  // namespace
