@@ -10,24 +10,17 @@
 // 2000).  Each method runs R times (default 5) over all files, interleaved
 // with the others; the best round counts.  --only runs one method, for
 // profilers.
-#include <dirent.h>
-#include <fcntl.h>
-#include <magic.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "core/imr_core.h"
 #include "imrt_format.h"
 
@@ -77,15 +70,6 @@ void Generate(const std::string& dir, int count) {
   }
 }
 
-std::vector<std::string> RegularFiles(const std::string& dir) {
-  std::vector<std::string> paths;
-  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    if (entry.is_regular_file()) paths.push_back(entry.path().string());
-  }
-  std::sort(paths.begin(), paths.end());
-  return paths;
-}
-
 // Makes the test module's trivial plugin loadable.
 void UseTestModule(const std::string& dir) {
   const std::string overlay = dir + "/core_detect_bench.json";
@@ -95,12 +79,6 @@ void UseTestModule(const std::string& dir) {
   ::setenv("IMR_CONFIG", overlay.c_str(), 1);
   ::setenv("IMR_PLUGIN_PATH", IMRT_MODULE_DIR, 1);
   PXC_CfsReload();
-}
-
-double Seconds(const std::function<void()>& pass) {
-  const auto start = std::chrono::steady_clock::now();
-  pass();
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 }  // namespace
@@ -120,7 +98,7 @@ int main(int argc, char** argv) {
     Generate(options.dir, options.files);
   }
   UseTestModule(scratch.string());
-  const std::vector<std::string> paths = RegularFiles(options.dir);
+  const std::vector<std::string> paths = bench::RegularFiles(options.dir, false);
   if (paths.empty()) {
     std::fprintf(stderr, "no files in %s\n", options.dir.c_str());
     return 1;
@@ -128,11 +106,8 @@ int main(int argc, char** argv) {
   std::vector<ZQ_TURL> urls;
   for (const std::string& path : paths) urls.push_back(ZQ_TURL::FromPath(ZQ_TString(path)));
 
-  magic_t cookie = magic_open(MAGIC_MIME);
-  if (cookie == nullptr || magic_load(cookie, nullptr) != 0) {
-    std::fprintf(stderr, "libmagic: %s\n", cookie ? magic_error(cookie) : "cannot open");
-    return 1;
-  }
+  magic_t cookie = bench::OpenLibmagic();
+  if (cookie == nullptr) return 1;
 
   ZQ_TList trivial;
   trivial.AddAtTail(ZQ_TAny(ZQ_TString("IMRT_Trivial")));
@@ -142,25 +117,8 @@ int main(int argc, char** argv) {
   const IMR_TCore defaultCore;
   std::size_t failures = 0;
 
-  auto floor = [&] {
-    char block[4096];
-    for (const std::string& path : paths) {
-      struct stat facts;
-      if (::stat(path.c_str(), &facts) != 0) ++failures;
-      const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-      if (file < 0) {
-        ++failures;
-        continue;
-      }
-      if (::pread(file, block, sizeof block, 0) < 0) ++failures;
-      ::close(file);
-    }
-  };
-  auto magic = [&] {
-    for (const std::string& path : paths) {
-      if (magic_file(cookie, path.c_str()) == nullptr) ++failures;
-    }
-  };
+  auto floor = [&] { bench::FloorPass(paths, failures); };
+  auto magic = [&] { bench::LibmagicPass(cookie, paths, failures); };
   auto describe = [&](const IMR_TCore& core) {
     PXC_TImageProxy proxy;
     for (const ZQ_TURL& url : urls) {
@@ -199,36 +157,25 @@ int main(int argc, char** argv) {
     if (IMR_TCore::LoadProxyCache(proxy, url, IMR_IT_MAIN)) ++records;
   }
 
-  struct Method {
-    const char* key;
-    const char* name;
-    std::function<void()> pass;
-    double best;
+  std::vector<bench::Method> methods = {
+      {"floor", floor, "floor: stat+open+pread 4K+close"},
+      {"magic", magic, "libmagic magic_file, MAGIC_MIME"},
+      {"off", off, "FillImageProxy level 2, cache off"},
+      {"hit", hit, "FillImageProxy level 2, cache hit"},
   };
-  std::vector<Method> methods = {
-      {"floor", "floor: stat+open+pread 4K+close", floor, 1e30},
-      {"magic", "libmagic magic_file, MAGIC_MIME", magic, 1e30},
-      {"off", "FillImageProxy level 2, cache off", off, 1e30},
-      {"hit", "FillImageProxy level 2, cache hit", hit, 1e30},
-  };
-  for (int round = 0; round < options.rounds; ++round) {
-    for (Method& method : methods) {
-      if (!options.only.empty() && options.only != method.key) continue;
-      method.best = std::min(method.best, Seconds(method.pass));
-    }
-  }
+  bench::BestOfRounds(methods, options.rounds, options.only);
 
   std::printf("%zu files in %s, %zu with a cache record, best of %d rounds\n", paths.size(),
               options.dir.c_str(), records, options.rounds);
   std::printf("%-38s %12s %10s\n", "method", "us per file", "x floor");
-  const double floorTime = methods[0].best;
-  for (const Method& method : methods) {
-    if (method.best >= 1e30) continue;
+  const bench::Method& floorMethod = methods[0];
+  for (const bench::Method& method : methods) {
+    if (!method.Ran()) continue;
     const double perFile = method.best / static_cast<double>(paths.size()) * 1e6;
-    if (floorTime < 1e30) {
-      std::printf("%-38s %12.2f %10.2f\n", method.name, perFile, method.best / floorTime);
+    if (floorMethod.Ran()) {
+      std::printf("%-38s %12.2f %10.2f\n", method.label, perFile, method.best / floorMethod.best);
     } else {
-      std::printf("%-38s %12.2f %10s\n", method.name, perFile, "-");
+      std::printf("%-38s %12.2f %10s\n", method.label, perFile, "-");
     }
   }
   if (failures != 0) std::printf("%zu failures\n", failures);

@@ -11,21 +11,14 @@
 // (default 5) over all files, interleaved with the others, after one warm-up
 // pass of each; the best round counts.  --only runs one method, for
 // profilers.
-#include <fcntl.h>
-#include <magic.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "core/imr_core.h"
 
 namespace {
@@ -52,25 +45,6 @@ bool Parse(int argc, char** argv, Options& options) {
   return !options.dir.empty();
 }
 
-std::vector<std::string> RegularFiles(const std::string& dir) {
-  namespace fs = std::filesystem;
-  std::vector<std::string> paths;
-  std::error_code error;
-  for (fs::recursive_directory_iterator it(dir, fs::directory_options::skip_permission_denied, error),
-       end;
-       !error && it != end; it.increment(error)) {
-    if (it->is_regular_file(error) && !it->is_symlink(error)) paths.push_back(it->path().string());
-  }
-  std::sort(paths.begin(), paths.end());
-  return paths;
-}
-
-double Seconds(const std::function<void()>& pass) {
-  const auto start = std::chrono::steady_clock::now();
-  pass();
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -85,17 +59,14 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "the detection library did not initialise\n");
     return 1;
   }
-  const std::vector<std::string> paths = RegularFiles(options.dir);
+  const std::vector<std::string> paths = bench::RegularFiles(options.dir, true);
   if (paths.empty()) {
     std::fprintf(stderr, "no files in %s\n", options.dir.c_str());
     return 1;
   }
 
-  magic_t cookie = magic_open(MAGIC_MIME);
-  if (cookie == nullptr || magic_load(cookie, nullptr) != 0) {
-    std::fprintf(stderr, "libmagic: %s\n", cookie ? magic_error(cookie) : "cannot open");
-    return 1;
-  }
+  magic_t cookie = bench::OpenLibmagic();
+  if (cookie == nullptr) return 1;
 
   IMR_TCore::sReadFromCache = false;
   IMR_TCore::sWriteToCache = false;
@@ -103,25 +74,8 @@ int main(int argc, char** argv) {
   std::size_t floorFailures = 0, magicFailures = 0, declined = 0, errors = 0;
   std::map<std::string, std::size_t> formats;
 
-  auto floor = [&] {
-    char block[4096];
-    for (const std::string& path : paths) {
-      struct stat facts;
-      if (::stat(path.c_str(), &facts) != 0) ++floorFailures;
-      const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-      if (file < 0) {
-        ++floorFailures;
-        continue;
-      }
-      if (::pread(file, block, sizeof block, 0) < 0) ++floorFailures;
-      ::close(file);
-    }
-  };
-  auto libmagic = [&] {
-    for (const std::string& path : paths) {
-      if (magic_file(cookie, path.c_str()) == nullptr) ++magicFailures;
-    }
-  };
+  auto floor = [&] { bench::FloorPass(paths, floorFailures); };
+  auto libmagic = [&] { bench::LibmagicPass(cookie, paths, magicFailures); };
   bool counting = false;
   auto imr = [&] {
     for (const std::string& path : paths) {
@@ -137,14 +91,9 @@ int main(int argc, char** argv) {
     }
   };
 
-  struct Method {
-    const char* name;
-    std::function<void()> pass;
-    double best = 1e300;
-  };
-  std::vector<Method> methods = {{"floor", floor}, {"libmagic", libmagic}, {"imr", imr}};
+  std::vector<bench::Method> methods = {{"floor", floor}, {"libmagic", libmagic}, {"imr", imr}};
   if (!options.only.empty()) {
-    std::erase_if(methods, [&](const Method& m) { return options.only != m.name; });
+    std::erase_if(methods, [&](const bench::Method& m) { return options.only != m.key; });
     if (methods.empty()) {
       std::fprintf(stderr, "unknown method %s\n", options.only.c_str());
       return 2;
@@ -152,28 +101,26 @@ int main(int argc, char** argv) {
   }
   // Warm-up: the page cache, libmagic's database, IMR's lazily built table.
   counting = true;
-  for (Method& method : methods) method.pass();
+  for (bench::Method& method : methods) method.pass();
   counting = false;
-  for (int round = 0; round < options.rounds; ++round) {
-    for (Method& method : methods) method.best = std::min(method.best, Seconds(method.pass));
-  }
+  bench::BestOfRounds(methods, options.rounds);
 
   std::printf("%zu files in %s, best of %d rounds, one thread\n", paths.size(),
               options.dir.c_str(), options.rounds);
   std::printf("%-10s %12s %12s\n", "method", "files/s", "us/file");
-  for (const Method& method : methods) {
-    std::printf("%-10s %12.0f %12.2f\n", method.name, paths.size() / method.best,
+  for (const bench::Method& method : methods) {
+    std::printf("%-10s %12.0f %12.2f\n", method.key, paths.size() / method.best,
                 1e6 * method.best / paths.size());
   }
-  auto find = [&](const char* name) -> const Method* {
-    for (const Method& method : methods) {
-      if (std::string(name) == method.name) return &method;
+  auto find = [&](const char* key) -> const bench::Method* {
+    for (const bench::Method& method : methods) {
+      if (std::string(key) == method.key) return &method;
     }
     return nullptr;
   };
-  const Method* f = find("floor");
-  const Method* m = find("libmagic");
-  const Method* i = find("imr");
+  const bench::Method* f = find("floor");
+  const bench::Method* m = find("libmagic");
+  const bench::Method* i = find("imr");
   if (i != nullptr && m != nullptr) {
     std::printf("imr / libmagic files per second: %.2fx (goal: at least 5x)\n", m->best / i->best);
   }

@@ -14,18 +14,8 @@ constexpr IMR_TImageTypes kTypes = IMR_IT_MAIN | IMR_IT_THUMBNAIL | IMR_IT_PREVI
 
 // Cores over the default list (whose results may be cached) with IMRT_Plain
 // at its head.
-class Cache : public ::testing::Test {
+class Cache : public PlainAtHeadOfDefaultList {
  protected:
-  void SetUp() override {
-    if (IMR_TCore::GetCacheStrategy() != IMR_CS_ALL) GTEST_SKIP() << "another cache strategy";
-    iSaved = *IMR_TCore::DefaultPluginList();
-    IMR_TCore::AddToDefaultPluginList(ZQ_TString("IMRT_Plain"), ZQ_TString(), false);
-    Stats().Reset();
-  }
-  void TearDown() override {
-    if (!iSaved.IsEmpty()) *IMR_TCore::DefaultPluginList() = iSaved;
-  }
-
   ZQ_TURL Write(const std::string& name, const std::vector<imrt::Image>& images) {
     return WriteImrt(iDir / name, images);
   }
@@ -52,8 +42,6 @@ class Cache : public ::testing::Test {
     return IMR_TCore::LoadProxyCache(proxy, url, types) ? Summary(proxy) : "none";
   }
 
-  ZQ_TList iSaved;
-  TempDir iDir;
   const ZQ_TList iPlain = Plugins({"IMRT_Plain"});
 };
 

@@ -60,20 +60,15 @@ namespace {
 // Files of several shapes, described over and over by many threads through
 // cores over the default list (cached) and over IMRT_Context (not cached);
 // between rounds some files are rewritten and some records removed.
-class Stress : public ::testing::Test {
+class Stress : public PlainAtHeadOfDefaultList {
  protected:
   void SetUp() override {
-    if (IMR_TCore::GetCacheStrategy() != IMR_CS_ALL) GTEST_SKIP() << "another cache strategy";
-    iSaved = *IMR_TCore::DefaultPluginList();
-    IMR_TCore::AddToDefaultPluginList(ZQ_TString("IMRT_Plain"), ZQ_TString(), false);
-    Stats().Reset();
+    PlainAtHeadOfDefaultList::SetUp();
+    if (IsSkipped()) return;
     for (int i = 0; i < kFiles; ++i) {
       iPaths.push_back(iDir / ("f" + std::to_string(i) + ".imrt"));
       Rewrite(i, i);
     }
-  }
-  void TearDown() override {
-    if (!iSaved.IsEmpty()) *IMR_TCore::DefaultPluginList() = iSaved;
   }
 
   static std::vector<imrt::Image> Shape(int shape) {
@@ -166,8 +161,6 @@ class Stress : public ::testing::Test {
   static constexpr int kRounds = 4;
   static constexpr int kDetections = 64;
 
-  ZQ_TList iSaved;
-  TempDir iDir;
   std::vector<std::string> iPaths;
   std::vector<std::string> iExpected;
   int iGeneration = 0;

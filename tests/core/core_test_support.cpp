@@ -1,16 +1,8 @@
 #include "core_test_support.h"
 
 #include <dlfcn.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 #ifndef CORETEST_EXTRA_CONFIG
@@ -56,71 +48,6 @@ const ::testing::Environment* const kEnvironment =
     ::testing::AddGlobalTestEnvironment(new ModuleEnvironment);
 
 }  // namespace
-
-TempDir::TempDir() {
-  const char* base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base && *base ? base : "/tmp") + "/imrcore.XXXXXX";
-  if (::mkdtemp(pattern.data()) == nullptr) {
-    throw std::runtime_error("cannot make a temporary folder: " + std::string(strerror(errno)));
-  }
-  iPath = pattern;
-}
-
-TempDir::~TempDir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(iPath, ignored);
-}
-
-void WriteFile(const std::string& path, const std::string& contents) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
-  if (!out) throw std::runtime_error("cannot write " + path);
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream contents;
-  contents << in.rdbuf();
-  return contents.str();
-}
-
-void SetModified(const std::string& path, std::int64_t seconds) {
-  struct timespec times[2];
-  times[0].tv_sec = static_cast<time_t>(seconds);
-  times[0].tv_nsec = 0;
-  times[1] = times[0];
-  if (::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) {
-    throw std::runtime_error("cannot set the time of " + path);
-  }
-}
-
-std::size_t Count(const std::string& text, const std::string& needle) {
-  std::size_t count = 0;
-  for (std::size_t at = text.find(needle); at != std::string::npos;
-       at = text.find(needle, at + needle.size())) {
-    ++count;
-  }
-  return count;
-}
-
-ScopedEnv::ScopedEnv(const char* name, const std::optional<std::string>& value) : iName(name) {
-  if (const char* old = std::getenv(name)) iOld = old;
-  if (value) {
-    ::setenv(name, value->c_str(), 1);
-  } else {
-    ::unsetenv(name);
-  }
-}
-
-ScopedEnv::~ScopedEnv() {
-  if (iOld) {
-    ::setenv(iName.c_str(), iOld->c_str(), 1);
-  } else {
-    ::unsetenv(iName.c_str());
-  }
-}
-
-LogCapture::LogCapture() : iEnv("ZQMESG_LOG_FILE", iDir / "log.txt") {}
 
 imrt::Stats& Stats() {
   static imrt::Stats* stats = [] {
@@ -275,6 +202,17 @@ bool TestCore::Fill(PXC_TImageTicket& ticket, PXC_TFillLevel level, std::uint32_
                     IMR_IContextPlugin*& context, bool& cacheable, IMR_TImageTypes types) {
   PXC_TBuffer buffer(ticket.File(), 0, 0, 4096);
   return FillUpImageTicket(ticket, buffer, level, index, context, cacheable, types);
+}
+
+void PlainAtHeadOfDefaultList::SetUp() {
+  if (IMR_TCore::GetCacheStrategy() != IMR_CS_ALL) GTEST_SKIP() << "another cache strategy";
+  iSaved = *IMR_TCore::DefaultPluginList();
+  IMR_TCore::AddToDefaultPluginList(ZQ_TString("IMRT_Plain"), ZQ_TString(), false);
+  Stats().Reset();
+}
+
+void PlainAtHeadOfDefaultList::TearDown() {
+  if (!iSaved.IsEmpty()) *IMR_TCore::DefaultPluginList() = iSaved;
 }
 
 CacheSwitches::CacheSwitches(bool read, bool write)

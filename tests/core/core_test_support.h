@@ -1,79 +1,29 @@
-// Helpers of the detection library's tests: temporary folders and files, the
-// test module (loaded on demand through a configuration overlay and
-// IMR_PLUGIN_PATH), captured logs, IMRT files and readable summaries of
-// proxies, and a core subclass that reaches the ticket walk.
+// Helpers of the detection library's tests: the shared helpers
+// (tests/support), the test module (loaded on demand through a configuration
+// overlay and IMR_PLUGIN_PATH), IMRT files and readable summaries of proxies,
+// and a core subclass that reaches the ticket walk.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/imr_core.h"
 #include "imrt_format.h"
+#include "tests/support/test_support.h"
 
 namespace coretest {
 
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::string& Path() const { return iPath; }
-  std::string operator/(const std::string& name) const { return iPath + "/" + name; }
-
- private:
-  std::string iPath;
-};
-
-void WriteFile(const std::string& path, const std::string& contents);
-std::string ReadFile(const std::string& path);
-void SetModified(const std::string& path, std::int64_t seconds);
-std::size_t Count(const std::string& text, const std::string& needle);
-
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::optional<std::string>& value);
-  ~ScopedEnv();
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  std::string iName;
-  std::optional<std::string> iOld;
-};
-
-// Sends the log to a file for the scope.
-class LogCapture {
- public:
-  LogCapture();
-  std::string Text() const { return ReadFile(iDir / "log.txt"); }
-
- private:
-  TempDir iDir;
-  ScopedEnv iEnv;
-};
-
-// The exception of class E that `body` raises; a failure when it raises
-// nothing or something else.
-template <class E, class Body>
-E Raised(Body&& body) {
-  try {
-    body();
-    ADD_FAILURE() << "no " << E::ZQ_ClassName() << " was raised";
-  } catch (const E& error) {
-    return error;
-  } catch (const ZQ_EException& other) {
-    ADD_FAILURE() << "expected " << E::ZQ_ClassName() << ", got " << other.ClassName() << ": "
-                  << other.Text();
-  } catch (const std::exception& other) {
-    ADD_FAILURE() << "expected " << E::ZQ_ClassName() << ", got " << other.what();
-  }
-  return E();
-}
+using testsupport::Count;
+using testsupport::LogCapture;
+using testsupport::Raised;
+using testsupport::ReadFile;
+using testsupport::ScopedEnv;
+using testsupport::SetModified;
+using testsupport::TempDir;
+using testsupport::WriteFile;
 
 // The counters of the test module (loaded on first use).
 imrt::Stats& Stats();
@@ -114,6 +64,27 @@ class TestCore : public IMR_TCore {
                    IMR_IContextPlugin*& context, bool& cacheable,
                    IMR_TImageTypes types = IMR_IT_ALL);
   using IMR_TCore::FillUpImageTicket;
+};
+
+// Tests that start with the test module's counters reset and end with no
+// context plugin alive.
+class ModuleCountersTest : public ::testing::Test {
+ protected:
+  void SetUp() override { Stats().Reset(); }
+  void TearDown() override { EXPECT_EQ(Stats().contextsAlive.load(), 0); }
+};
+
+// Tests over the default plugin list (whose results the cache keeps) with
+// IMRT_Plain added at its head and the module's counters reset; skipped under
+// another cache strategy.  The list is restored afterwards.  iDir holds the
+// test's files.
+class PlainAtHeadOfDefaultList : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  ZQ_TList iSaved;
+  TempDir iDir;
 };
 
 // Saves and restores the core's cache switches and default list.

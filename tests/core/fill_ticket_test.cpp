@@ -8,11 +8,8 @@ using namespace coretest;
 
 namespace {
 
-class FillTicket : public ::testing::Test {
+class FillTicket : public ModuleCountersTest {
  protected:
-  void SetUp() override { Stats().Reset(); }
-  void TearDown() override { EXPECT_EQ(Stats().contextsAlive.load(), 0); }
-
   // A ticket over an IMRT file of `images` that walks `plugins`.
   PXC_TImageTicket Ticket(const std::vector<imrt::Image>& images, const ZQ_TList& plugins) {
     iURL = WriteImrt(iDir / ("f" + std::to_string(iFiles++) + ".imrt"), images);

@@ -9,11 +9,8 @@ using namespace coretest;
 
 namespace {
 
-class Pipeline : public ::testing::Test {
+class Pipeline : public ModuleCountersTest {
  protected:
-  void SetUp() override { Stats().Reset(); }
-  void TearDown() override { EXPECT_EQ(Stats().contextsAlive.load(), 0); }
-
   ZQ_TURL Write(const std::string& name, const std::vector<imrt::Image>& images) {
     return WriteImrt(iDir / name, images);
   }

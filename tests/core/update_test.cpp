@@ -8,11 +8,8 @@ using namespace coretest;
 
 namespace {
 
-class Update : public ::testing::Test {
+class Update : public ModuleCountersTest {
  protected:
-  void SetUp() override { Stats().Reset(); }
-  void TearDown() override { EXPECT_EQ(Stats().contextsAlive.load(), 0); }
-
   PXC_TImageProxy Describe(const ZQ_TURL& url, PXC_TFillLevel level,
                            const ZQ_TList& plugins = Plugins({"IMRT_Plain"})) {
     const IMR_TCore core(&plugins);

@@ -26,12 +26,7 @@ struct File {
 
 class Concurrency : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    ::setenv("IMR_PLUGIN_PATH", IMR_MODULE_DIR, 1);
-    ASSERT_TRUE(__ZQ_INITIALIZATION_FUNCTION_IMR__());
-    IMR_TCore::sReadFromCache = false;
-    IMR_TCore::sWriteToCache = false;
-  }
+  static void SetUpTestSuite() { ASSERT_TRUE(UseShippedModules()); }
 
   void SetUp() override {
     for (int copy = 0; copy < 3; ++copy) {

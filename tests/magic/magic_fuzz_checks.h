@@ -8,14 +8,20 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "magic/imr_magic-priv.h"
 #include "magic/imr_magic.h"
+#include "tests/support/object_forms.h"
 
 namespace magicfuzz {
+
+using testsupport::Packed;
+using testsupport::Printed;
+using testsupport::ReadBack;
+using testsupport::Unpacked;
+using testsupport::Written;
 
 // Reaches the protected linking of IMR_TMatch, as the table builder links.
 struct Linker : IMR_TMatch {
@@ -44,12 +50,6 @@ inline const std::vector<std::string>& Probes() {
     return list;
   }();
   return probes;
-}
-
-inline std::string Printed(const IMR_TMatch& chain) {
-  std::ostringstream out;
-  chain.PrintOn(out);
-  return out.str();
 }
 
 inline PXC_TBuffer ProbeBuffer(const std::string& probe) {
@@ -92,30 +92,6 @@ inline std::string Behaviour(const IMR_TMatch& chain) {
   return text;
 }
 
-inline std::string Packed(const ZQ_IPackable& object) {
-  ZQ_TMemoryStream memory;
-  ZQ_TDataStream stream(memory);
-  stream.Insert(object);
-  return std::string(memory.View());
-}
-
-inline std::string Written(const ZQ_IInterface& object) {
-  ZQ_TMemoryStream memory;
-  ZQ_THumanReadableStream stream(memory);
-  stream.Insert(object);
-  return std::string(memory.View());
-}
-
-template <class Stream>
-std::unique_ptr<IMR_TMatch> Rebuilt(const std::string& bytes) {
-  ZQ_TMemoryStream memory(bytes.data(), bytes.size());
-  Stream stream(memory);
-  std::unique_ptr<ZQ_TObject> object(stream.Extract(true));
-  IMR_TMatch* match = ZQ_DynamicCast<IMR_TMatch>(object.get());
-  if (match != nullptr) object.release();
-  return std::unique_ptr<IMR_TMatch>(match);
-}
-
 // A chain must survive copying, packing and writing unchanged: the copies
 // print alike, compare equal and behave alike.
 inline void CheckCopies(const IMR_TMatch& chain) {
@@ -127,13 +103,13 @@ inline void CheckCopies(const IMR_TMatch& chain) {
       Behaviour(*cloned) != behaviour) {
     Fail("clone differs", printed);
   }
-  std::unique_ptr<IMR_TMatch> unpacked = Rebuilt<ZQ_TDataStream>(Packed(chain));
+  std::unique_ptr<IMR_TMatch> unpacked = Unpacked<IMR_TMatch>(Packed(chain));
   if (!unpacked || !chain.ZQ_IsIdent(*unpacked) || Printed(*unpacked) != printed ||
       Behaviour(*unpacked) != behaviour) {
     Fail("packed copy differs", printed + "\n--\n" + (unpacked ? Printed(*unpacked) : "null"));
   }
   const std::string text = Written(chain);
-  std::unique_ptr<IMR_TMatch> read = Rebuilt<ZQ_THumanReadableStream>(text);
+  std::unique_ptr<IMR_TMatch> read = ReadBack<IMR_TMatch>(text);
   if (!read || !chain.ZQ_IsIdent(*read) || Printed(*read) != printed ||
       Behaviour(*read) != behaviour) {
     Fail("written copy differs", text + "\n--\n" + (read ? Printed(*read) : "null"));

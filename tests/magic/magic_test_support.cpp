@@ -1,14 +1,7 @@
 #include "magic_test_support.h"
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <stdexcept>
+#include <utility>
 
 namespace magictest {
 
@@ -97,44 +90,6 @@ std::string Extended(const PXC_TImageTicket& ticket, const char* key) {
   return value ? value->ToText().Std() : "-";
 }
 
-std::string Printed(const IMR_TMatch& chain) {
-  std::ostringstream out;
-  chain.PrintOn(out);
-  return out.str();
-}
-
-std::string Packed(const ZQ_IPackable& object) {
-  ZQ_TMemoryStream memory;
-  ZQ_TDataStream stream(memory);
-  stream.Insert(object);
-  return std::string(memory.View());
-}
-
-std::unique_ptr<IMR_TMatch> Unpacked(const std::string& bytes) {
-  ZQ_TMemoryStream memory(bytes.data(), bytes.size());
-  ZQ_TDataStream stream(memory);
-  std::unique_ptr<ZQ_TObject> object(stream.Extract(true));
-  IMR_TMatch* match = ZQ_DynamicCast<IMR_TMatch>(object.get());
-  if (match != nullptr) object.release();
-  return std::unique_ptr<IMR_TMatch>(match);
-}
-
-std::string Written(const ZQ_IInterface& object) {
-  ZQ_TMemoryStream memory;
-  ZQ_THumanReadableStream stream(memory);
-  stream.Insert(object);
-  return std::string(memory.View());
-}
-
-std::unique_ptr<IMR_TMatch> ReadBack(const std::string& text) {
-  ZQ_TMemoryStream memory(text.data(), text.size());
-  ZQ_THumanReadableStream stream(memory);
-  std::unique_ptr<ZQ_TObject> object(stream.Extract(true));
-  IMR_TMatch* match = ZQ_DynamicCast<IMR_TMatch>(object.get());
-  if (match != nullptr) object.release();
-  return std::unique_ptr<IMR_TMatch>(match);
-}
-
 std::string Hex(const std::string& bytes, bool upper) {
   const char* digits = upper ? "0123456789ABCDEF" : "0123456789abcdef";
   std::string text;
@@ -145,55 +100,16 @@ std::string Hex(const std::string& bytes, bool upper) {
   return text;
 }
 
-TempDir::TempDir() {
-  const char* base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base && *base ? base : "/tmp") + "/imrmagic.XXXXXX";
-  if (::mkdtemp(pattern.data()) == nullptr) {
-    throw std::runtime_error("cannot make a temporary folder: " + std::string(strerror(errno)));
-  }
-  iPath = pattern;
-}
+TraceCapture::TraceCapture(unsigned int mask) : iOldMask(IMR_DebugFlag) { IMR_DebugFlag = mask; }
 
-TempDir::~TempDir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(iPath, ignored);
-}
+TraceCapture::~TraceCapture() { IMR_DebugFlag = iOldMask; }
 
-void WriteFile(const std::string& path, const std::string& contents) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
-  if (!out) throw std::runtime_error("cannot write " + path);
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream contents;
-  contents << in.rdbuf();
-  return contents.str();
-}
-
-std::size_t Count(const std::string& text, const std::string& needle) {
-  std::size_t count = 0;
-  for (std::size_t at = text.find(needle); at != std::string::npos;
-       at = text.find(needle, at + needle.size())) {
-    ++count;
-  }
-  return count;
-}
-
-TraceCapture::TraceCapture(unsigned int mask) : iOldMask(IMR_DebugFlag) {
-  if (const char* old = std::getenv("ZQMESG_LOG_FILE")) iOldFile = old;
-  ::setenv("ZQMESG_LOG_FILE", (iDir / "log.txt").c_str(), 1);
-  IMR_DebugFlag = mask;
-}
-
-TraceCapture::~TraceCapture() {
-  IMR_DebugFlag = iOldMask;
-  if (iOldFile) {
-    ::setenv("ZQMESG_LOG_FILE", iOldFile->c_str(), 1);
-  } else {
-    ::unsetenv("ZQMESG_LOG_FILE");
-  }
+bool UseShippedModules() {
+  ::setenv("IMR_PLUGIN_PATH", IMR_MODULE_DIR, 1);
+  if (!__ZQ_INITIALIZATION_FUNCTION_IMR__()) return false;
+  IMR_TCore::sReadFromCache = false;
+  IMR_TCore::sWriteToCache = false;
+  return true;
 }
 
 std::string Items(const ZQ_TList& list) {

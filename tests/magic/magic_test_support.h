@@ -1,19 +1,31 @@
-// Helpers of the magic recognition tests: chains built from entry texts,
-// buffers over bytes in memory, runs of a chain on a ticket, the three
-// serialized forms, captured traces and temporary folders.
+// Helpers of the magic recognition tests: the shared helpers (tests/support),
+// chains built from entry texts, buffers over bytes in memory, runs of a
+// chain on a ticket and captured traces.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "magic/imr_magic-priv.h"
 #include "magic/imr_magic.h"
+#include "tests/support/test_support.h"
 
 namespace magictest {
+
+using testsupport::Count;
+using testsupport::LogCapture;
+using testsupport::Packed;
+using testsupport::Printed;
+using testsupport::Raised;
+using testsupport::ReadBack;
+using testsupport::ReadFile;
+using testsupport::TempDir;
+using testsupport::Unpacked;
+using testsupport::WriteFile;
+using testsupport::Written;
 
 // The ticket setters the tests need to prepare tickets.
 class Tickets : public IMR_TTicketAccess {
@@ -59,34 +71,8 @@ std::string PluginList(const PXC_TImageTicket& ticket);
 // The ticket's extended-information text of `key` ("-" when absent).
 std::string Extended(const PXC_TImageTicket& ticket, const char* key);
 
-// The printed form.
-std::string Printed(const IMR_TMatch& chain);
-// The packed form and the element rebuilt from it through the class registry.
-std::string Packed(const ZQ_IPackable& object);
-std::unique_ptr<IMR_TMatch> Unpacked(const std::string& bytes);
-// The human-readable form and the element rebuilt from it.
-std::string Written(const ZQ_IInterface& object);
-std::unique_ptr<IMR_TMatch> ReadBack(const std::string& text);
-
 // Hexadecimal spelling of bytes.
 std::string Hex(const std::string& bytes, bool upper);
-
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::string& Path() const { return iPath; }
-  std::string operator/(const std::string& name) const { return iPath + "/" + name; }
-
- private:
-  std::string iPath;
-};
-
-void WriteFile(const std::string& path, const std::string& contents);
-std::string ReadFile(const std::string& path);
-std::size_t Count(const std::string& text, const std::string& needle);
 
 // Sends trace and log output to a file for the scope, with IMR_DebugFlag set
 // to `mask` (restored afterwards).
@@ -96,31 +82,17 @@ class TraceCapture {
   ~TraceCapture();
   TraceCapture(const TraceCapture&) = delete;
   TraceCapture& operator=(const TraceCapture&) = delete;
-  std::string Text() const { return ReadFile(iDir / "log.txt"); }
+  std::string Text() const { return iLog.Text(); }
 
  private:
-  TempDir iDir;
-  std::optional<std::string> iOldFile;
+  LogCapture iLog;
   unsigned int iOldMask;
 };
 
-// The exception of class E that `body` raises; a failure when it raises
-// nothing or something else.
-template <class E, class Body>
-E Raised(Body&& body) {
-  try {
-    body();
-    ADD_FAILURE() << "no " << E::ZQ_ClassName() << " was raised";
-  } catch (const E& error) {
-    return error;
-  } catch (const ZQ_EException& other) {
-    ADD_FAILURE() << "expected " << E::ZQ_ClassName() << ", got " << other.ClassName() << ": "
-                  << other.Text();
-  } catch (const std::exception& other) {
-    ADD_FAILURE() << "expected " << E::ZQ_ClassName() << ", got " << other.what();
-  }
-  return E();
-}
+// Initialises the library over the modules of this build (IMR_MODULE_DIR)
+// with the result cache off, so that nothing is written beside the files nor
+// read from earlier runs.  False when the library does not initialise.
+bool UseShippedModules();
 
 // The items of a selection list as "a b c".
 std::string Items(const ZQ_TList& list);

@@ -148,7 +148,7 @@ TEST(Search, StoredStartBeyondTheDataFailsWithoutRaising) {
 }
 
 TEST(Search, EmptyPatternPassesWhereTheWindowHoldsAZeroByte) {
-  std::unique_ptr<IMR_TMatch> search = Unpacked(Packed(IMR_TSearch()));
+  std::unique_ptr<IMR_TMatch> search = Unpacked<IMR_TMatch>(Packed(IMR_TSearch()));
   ASSERT_NE(search, nullptr);
   EXPECT_TRUE(Passes(*search, std::string("ab\0c", 4)));
   EXPECT_FALSE(Passes(*search, "abcd"));
@@ -165,7 +165,7 @@ TEST(Search, RepeatedFirstBytesAndNulsInThePattern) {
   const std::size_t z = bytes.find("azb");
   ASSERT_NE(z, std::string::npos);
   bytes[z + 1] = '\0';
-  std::unique_ptr<IMR_TMatch> nul = Unpacked(bytes);
+  std::unique_ptr<IMR_TMatch> nul = Unpacked<IMR_TMatch>(bytes);
   ASSERT_NE(nul, nullptr);
   EXPECT_TRUE(Passes(*nul, Bytes({'x', 'a', 0, 'q', 'q'})));
   EXPECT_FALSE(Passes(*nul, Bytes({'x', 'a', 0, 'q'})));  // the length reaches the last byte

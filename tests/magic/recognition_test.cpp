@@ -19,13 +19,7 @@ using namespace magictest;
 
 class Recognition : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    ::setenv("IMR_PLUGIN_PATH", IMR_MODULE_DIR, 1);
-    ASSERT_TRUE(__ZQ_INITIALIZATION_FUNCTION_IMR__());
-    // Nothing may be written beside the files, nor read from earlier runs.
-    IMR_TCore::sReadFromCache = false;
-    IMR_TCore::sWriteToCache = false;
-  }
+  static void SetUpTestSuite() { ASSERT_TRUE(UseShippedModules()); }
 
   // The selected image's format, "" when the file is declined; other
   // outcomes are failures.

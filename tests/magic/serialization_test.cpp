@@ -76,7 +76,7 @@ std::string Behaviour(const IMR_TMatch& chain) {
 TEST(PackedForm, RoundTripsEveryClass) {
   for (const auto& chain : Samples()) {
     SCOPED_TRACE(Printed(*chain));
-    std::unique_ptr<IMR_TMatch> back = Unpacked(Packed(*chain));
+    std::unique_ptr<IMR_TMatch> back = Unpacked<IMR_TMatch>(Packed(*chain));
     ASSERT_NE(back, nullptr);
     EXPECT_STREQ(back->ClassName(), chain->ClassName());
     EXPECT_TRUE(chain->ZQ_IsIdent(*back));
@@ -133,7 +133,7 @@ TEST(PackedForm, AGuardReadBackRecomputesItsLength) {
   EXPECT_EQ(readTarget.MatchLength(), 12u);
   EXPECT_FALSE(Passes(readTarget, std::string(12, '\1')));
   EXPECT_TRUE(Passes(readTarget, std::string(13, '\1')));
-  std::unique_ptr<IMR_TMatch> read = ReadBack(Written(*twelve));
+  std::unique_ptr<IMR_TMatch> read = ReadBack<IMR_TMatch>(Written(*twelve));
   EXPECT_EQ(read->MatchLength(), 12u);
 }
 
@@ -144,14 +144,14 @@ TEST(PackedForm, OverlongPatternLengthIsRefused) {
   ASSERT_LT(at + 4, bytes.size());
   ASSERT_EQ(bytes[at], 2);
   bytes[at] = static_cast<char>(200);
-  EXPECT_THROW(Unpacked(bytes), ZQ_EException);
+  EXPECT_THROW(Unpacked<IMR_TMatch>(bytes), ZQ_EException);
 }
 
 TEST(HumanReadableForm, RoundTripsEveryClass) {
   for (const auto& chain : Samples()) {
     const std::string text = Written(*chain);
     SCOPED_TRACE(text);
-    std::unique_ptr<IMR_TMatch> back = ReadBack(text);
+    std::unique_ptr<IMR_TMatch> back = ReadBack<IMR_TMatch>(text);
     ASSERT_NE(back, nullptr);
     EXPECT_STREQ(back->ClassName(), chain->ClassName());
     EXPECT_TRUE(chain->ZQ_IsIdent(*back));
@@ -182,7 +182,7 @@ TEST(HumanReadableForm, MalformedTextRaisesAStreamError) {
         std::string("IMR_TNot ZQ_TString \"x\" NULL")}) {
     SCOPED_TRACE(bad);
     try {
-      std::unique_ptr<IMR_TMatch> back = ReadBack(bad);
+      std::unique_ptr<IMR_TMatch> back = ReadBack<IMR_TMatch>(bad);
       // Only an object that is not a match element may stand for a chain; it
       // gives none.
       if (back) {

@@ -231,10 +231,10 @@ TEST_F(Ticket, CorruptPackedTicketsAreRejected) {
   ASSERT_NE(section, std::string::npos);
   std::string unknownFormat = bytes;
   unknownFormat[section + 16 + 4] = 99;
-  Raised<PXC_EImageTicketFileCorrupted>([&] { delete Unpacked(unknownFormat); });
+  Raised<PXC_EImageTicketFileCorrupted>([&] { Unpacked(unknownFormat); });
   const std::string full = Packed(FullTicket(iURL, 1));
   for (std::size_t cut : {full.size() / 2, full.size() - 1}) {
-    Raised<ZQ_EStreamTruncated>([&] { delete Unpacked(full.substr(0, cut)); });
+    Raised<ZQ_EStreamTruncated>([&] { Unpacked(full.substr(0, cut)); });
   }
 }
 

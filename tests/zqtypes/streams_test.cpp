@@ -5,8 +5,6 @@
 #include <atomic>
 #include <cstddef>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -344,8 +342,7 @@ TEST(Regressions, EveryKeptFuzzInputPasses) {
   int files = 0;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
     if (!entry.is_regular_file()) continue;
-    std::ifstream in(entry.path(), std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string bytes = ReadFile(entry.path().string());
     EXPECT_EQ(zq_check::CheckStreams(reinterpret_cast<const std::uint8_t*>(bytes.data()),
                                      bytes.size()),
               "")

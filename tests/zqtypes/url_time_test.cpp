@@ -1,10 +1,6 @@
 // ZQ_TURL, ZQ_TTime and ZQ_TFileInfo.
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 
@@ -17,38 +13,6 @@ namespace {
 std::string WorkingDirectory() {
   char buffer[4096];
   return getcwd(buffer, sizeof buffer) ? buffer : "";
-}
-
-// A temporary folder removed with its files at the end of the test.
-class TempDir {
- public:
-  TempDir() {
-    char pattern[] = "/tmp/zqtypes_test_XXXXXX";
-    const char* made = mkdtemp(pattern);
-    if (made) iPath = made;
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    if (!iPath.empty()) std::filesystem::remove_all(iPath, ignored);
-  }
-  const std::string& Path() const { return iPath; }
-
- private:
-  std::string iPath;
-};
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
-
-void SetModificationTime(const std::string& path, time_t seconds, long nanoseconds) {
-  struct timespec times[2];
-  times[0].tv_sec = seconds;
-  times[0].tv_nsec = 0;
-  times[1].tv_sec = seconds;
-  times[1].tv_nsec = nanoseconds;
-  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
 }
 
 }  // namespace
@@ -193,10 +157,9 @@ TEST(Time, RoundTripsAndPrints) {
 
 TEST(FileInfo, FactsAndSmartIDOfARealFile) {
   TempDir dir;
-  ASSERT_FALSE(dir.Path().empty());
-  const std::string path = dir.Path() + "/sample 100%.bin";
+  const std::string path = dir / "sample 100%.bin";
   WriteFile(path, "0123456789");
-  SetModificationTime(path, 1600000000, 500);
+  SetModified(path, 1600000000, 500);
   const ZQ_TURL url(path.c_str());
 
   const ZQ_TFileInfo first(url);
@@ -209,13 +172,13 @@ TEST(FileInfo, FactsAndSmartIDOfARealFile) {
 
   // The size changes, the time is put back: another identity.
   WriteFile(path, "0123456789A");
-  SetModificationTime(path, 1600000000, 500);
+  SetModified(path, 1600000000, 500);
   const ZQ_TFileInfo grown(url);
   EXPECT_EQ(grown.Size(), 11u);
   EXPECT_NE(grown.SmartID(), first.SmartID());
 
   // Same size, another modification time (down to the nanosecond).
-  SetModificationTime(path, 1600000000, 501);
+  SetModified(path, 1600000000, 501);
   const ZQ_TFileInfo touched(url);
   EXPECT_EQ(touched.Size(), 11u);
   EXPECT_NE(touched.SmartID(), grown.SmartID());

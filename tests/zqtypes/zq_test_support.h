@@ -1,5 +1,6 @@
-// Helpers of the foundation library's tests: writing objects in both stream
-// forms and reading them back as a given class.
+// Helpers of the foundation library's tests: the shared helpers
+// (tests/support), and objects written in both stream forms and read back as
+// a given class.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include <string>
 
 #include "fuzz/zqtypes_streams_check.h"
+#include "tests/support/test_support.h"
 #include "zqtypes/zqtypes.h"
 
 namespace zqtest {
@@ -15,6 +17,11 @@ namespace zqtest {
 // Registers the library's classes before any test runs, as a program does
 // when it starts; streams rebuild objects only of registered classes.
 inline const bool kLibraryInitialised = __ZQ_INITIALIZATION_FUNCTION_zqtypes__();
+
+using testsupport::ReadFile;
+using testsupport::SetModified;
+using testsupport::TempDir;
+using testsupport::WriteFile;
 
 using zq_check::ExtractPacked;
 using zq_check::ExtractText;
