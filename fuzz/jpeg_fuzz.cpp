@@ -1,17 +1,12 @@
-// Opens arbitrary bytes with the JPEG reader and describes every image.
-#include <cstddef>
-#include <cstdint>
+// The readers of the jpeg module (JPEG, JFIF, EXIF, MPO) on arbitrary bytes, directly
+// and through the plugin adapter.
+#include "fuzz/formats_fuzz.h"
 
-#include "formats/common/byte_reader.h"
-#include "formats/jpeg/jpeg_reader.h"
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+  formatsfuzz::AddSeeds(argc, argv, {"jpeg"});
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  imr::formats::MemorySource source(data, size);
-  auto reader = imr::formats::MakeJpegReader();
-  if (!reader->Open(source)) return 0;
-  for (std::uint32_t i = 0; i < 64; ++i) {
-    imr::formats::ImageDescription out;
-    if (!reader->Describe(i, out)) break;
-  }
-  return 0;
+  return formatsfuzz::Run(imr::formats::kJpegReaders, data, size);
 }

@@ -1,23 +1,12 @@
-// Feeds arbitrary bytes to every reader of the raster family (TGA, PCX/DCX,
-// SGI, Netpbm, QOI, DDS): open, then describe every image.
-#include <cstddef>
-#include <cstdint>
-#include <memory>
+// The readers of the raster module (BMP, ICO/CUR/ICNS, TGA, PCX, SGI, Netpbm, QOI, DDS) on arbitrary bytes, directly
+// and through the plugin adapter.
+#include "fuzz/formats_fuzz.h"
 
-#include "formats/common/byte_reader.h"
-#include "formats/raster/raster_reader.h"
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+  formatsfuzz::AddSeeds(argc, argv, {"bmp", "ico", "raster"});
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  using namespace imr::formats;
-  MemorySource source(data, size);
-  std::unique_ptr<FormatReader> (*const factories[])() = {
-      MakeTgaReader, MakePcxReader, MakeSgiReader, MakePnmReader, MakeQoiReader, MakeDdsReader};
-  for (auto make : factories) {
-    auto reader = make();
-    if (!reader->Open(source)) continue;
-    ImageDescription description;
-    for (std::uint32_t i = 0; i < 64 && reader->Describe(i, description); ++i) {
-    }
-  }
-  return 0;
+  return formatsfuzz::Run(imr::formats::kRasterReaders, data, size);
 }

@@ -1,17 +1,12 @@
-// Opens arbitrary bytes with the TIFF reader and describes every image.
-#include <cstddef>
-#include <cstdint>
+// The readers of the tiff module (TIFF, BigTIFF, camera raw) on arbitrary bytes, directly
+// and through the plugin adapter.
+#include "fuzz/formats_fuzz.h"
 
-#include "formats/common/byte_reader.h"
-#include "formats/tiff/tiff_reader.h"
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+  formatsfuzz::AddSeeds(argc, argv, {"tiff"});
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  imr::formats::MemorySource source(data, size);
-  auto reader = imr::formats::MakeTiffReader();
-  if (!reader->Open(source)) return 0;
-  for (std::uint32_t i = 0; i < 64; ++i) {
-    imr::formats::ImageDescription out;
-    if (!reader->Describe(i, out)) break;
-  }
-  return 0;
+  return formatsfuzz::Run(imr::formats::kTiffReaders, data, size);
 }

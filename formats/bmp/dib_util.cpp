@@ -2,7 +2,7 @@
 
 #include <bit>
 
-#include "formats/bmp/icc_util.h"
+#include "formats/common/icc_profile.h"
 
 namespace imr::formats {
 
@@ -206,18 +206,13 @@ void DescribeDib(ByteReader& reader, const DibHeader& dib, std::uint64_t infoOff
     }
   }
   if (dib.xPelsPerMeter > 0 && dib.yPelsPerMeter > 0) {
-    out.units = PXC_MU_INCH;
-    out.hResolution = dib.xPelsPerMeter * kInchesPerMetre;
-    out.vResolution = dib.yPelsPerMeter * kInchesPerMetre;
-    out.hRealSize = out.columns / out.hResolution;
-    out.vRealSize = out.rows / out.vResolution;
+    SetResolution(out, dib.xPelsPerMeter, dib.yPelsPerMeter, kInchesPerMetre);
   }
   out.extended.emplace_back("Compression", DibCompressionName(dib));
   if (!bits.empty()) out.extended.emplace_back("BitsPerSample", bits);
   if (dib.csType == kProfileEmbedded && dib.profileSize > 0 && dib.profileOffset > 0) {
-    ByteReader r(reader);
-    std::string description = IccDescription(r, infoOffset + dib.profileOffset, dib.profileSize);
-    out.extended.emplace_back("ColorProfile", description.empty() ? "embedded" : description);
+    out.extended.emplace_back("ColorProfile",
+                              IccColorProfile(reader.Source(), infoOffset + dib.profileOffset, dib.profileSize));
   }
 }
 

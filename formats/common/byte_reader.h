@@ -3,6 +3,7 @@
 // failed flag, which a format reader checks once after a run of reads.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -11,11 +12,21 @@
 
 namespace imr::formats {
 
+// A four-character code ("ftyp", "IHDR", "acsp") as the big-endian integer
+// that files store.
+constexpr std::uint32_t FourCC(const char (&code)[5]) {
+  return (static_cast<std::uint32_t>(static_cast<unsigned char>(code[0])) << 24) |
+         (static_cast<std::uint32_t>(static_cast<unsigned char>(code[1])) << 16) |
+         (static_cast<std::uint32_t>(static_cast<unsigned char>(code[2])) << 8) |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(code[3]));
+}
+
 class ByteReader {
  public:
   explicit ByteReader(const ByteSource& source, bool littleEndian = false)
       : iSource(source), iSize(source.Size()), iLittle(littleEndian) {}
 
+  const ByteSource& Source() const { return iSource; }
   std::uint64_t Size() const { return iSize; }
   bool Failed() const { return iFailed; }
   void SetLittleEndian(bool little) { iLittle = little; }
@@ -26,7 +37,7 @@ class ByteReader {
   bool Bytes(std::uint64_t position, void* out, std::size_t count) {
     if (position > iSize || count > iSize - position ||
         iSource.Read(position, out, count) != count) {
-      std::memset(out, 0, count);
+      if (count > 0) std::memset(out, 0, count);
       iFailed = true;
       return false;
     }
@@ -84,13 +95,37 @@ class MemorySource : public ByteSource {
   std::size_t Read(std::uint64_t position, void* out, std::size_t count) const override {
     if (position >= iSize) return 0;
     if (count > iSize - position) count = static_cast<std::size_t>(iSize - position);
-    std::memcpy(out, iData + position, count);
+    if (count > 0) std::memcpy(out, iData + position, count);
     return count;
   }
 
  private:
   const std::uint8_t* iData;
   std::size_t iSize;
+};
+
+// A window [offset, offset + length) of another source, clamped to it.  An
+// embedded structure (the EXIF block of a JPEG, an ICC profile in a tag) is
+// parsed through one, so that its own offsets are positions of the window.
+class SliceSource : public ByteSource {
+ public:
+  SliceSource(const ByteSource& parent, std::uint64_t offset, std::uint64_t length)
+      : iParent(parent), iOffset(offset) {
+    const std::uint64_t size = parent.Size();
+    iLength = offset < size ? std::min(length, size - offset) : 0;
+  }
+  std::uint64_t Size() const override { return iLength; }
+  std::size_t Read(std::uint64_t position, void* out, std::size_t count) const override {
+    if (position >= iLength) return 0;
+    if (count > iLength - position) count = static_cast<std::size_t>(iLength - position);
+    return iParent.Read(iOffset + position, out, count);
+  }
+  std::uint64_t Offset() const { return iOffset; }
+
+ private:
+  const ByteSource& iParent;
+  std::uint64_t iOffset;
+  std::uint64_t iLength = 0;
 };
 
 }  // namespace imr::formats

@@ -12,21 +12,19 @@ std::size_t BufferSource::Read(std::uint64_t position, void* out, std::size_t co
 
 namespace {
 
+// The format and version image 0 of a file was given.
+struct FirstImage {
+  ZQ_TString format;
+  ZQ_TString version;
+};
+
 // Writes a reader's description of one image into a ticket, up to `level`.
 class TicketWriter : private IMR_TTicketAccess {
  public:
   static void Write(const ImageDescription& image, PXC_TImageTicket& ticket, PXC_TFillLevel level,
-                    const ZQ_TString& format, const ZQ_TString& version) {
-    if (!image.format.empty()) {
-      SetFileFormat(ticket, ZQ_TString(image.format));
-    } else if (ticket.FileFormat().IsEmpty()) {
-      SetFileFormat(ticket, format);  // a later image of the file: the format of image 0
-    }
-    if (!image.version.empty()) {
-      SetFileFormatVersion(ticket, ZQ_TString(image.version));
-    } else if (ticket.FileFormatVersion().IsEmpty()) {
-      SetFileFormatVersion(ticket, version);
-    }
+                    const FirstImage* first) {
+    SetName(ticket, &SetFileFormat, image.format, first ? &first->format : nullptr);
+    SetName(ticket, &SetFileFormatVersion, image.version, first ? &first->version : nullptr);
     // An embedded image is what its container says it is.
     SetImageType(ticket, ImrValidInfo(ticket) && ImrImageType(ticket) != PXC_IT_UNKNOWN
                              ? ImrImageType(ticket)
@@ -63,21 +61,41 @@ class TicketWriter : private IMR_TTicketAccess {
     }
     if (ticket.FillLevel() < level) SetFillLevel(ticket, level);
   }
+
+ private:
+  using Setter = const ZQ_TString& (*)(PXC_TImageTicket&, const ZQ_TString&);
+  // The reader's name when it knows better than the magic entry; else a
+  // later image of the file takes image 0's, and image 0 keeps the entry's.
+  static void SetName(PXC_TImageTicket& ticket, Setter set, const std::string& read,
+                      const ZQ_TString* first) {
+    if (!read.empty()) {
+      set(ticket, ZQ_TString(read));
+    } else if (first != nullptr && !first->IsEmpty()) {
+      set(ticket, *first);
+    }
+  }
 };
 
-// Describes image `index` of an opened reader into `ticket`.
+// Describes image `index` of an opened reader into `ticket`; `first` is
+// what image 0 was given, null when describing image 0.
 IMR_TPluginStatus Describe(FormatReader& reader, const PXC_IBuffer& buffer,
                            PXC_TImageTicket& ticket, PXC_TFillLevel level, unsigned int index,
-                           IMR_TImageTypes types, const ZQ_TString& format,
-                           const ZQ_TString& version) {
+                           IMR_TImageTypes types, const FirstImage* first) {
   ImageDescription image;
   if (!reader.Describe(index, image)) return IMR_PS_NOT_RECOGNIZED;
   if (image.embedded) {
+    // Readers check what the bytes hold; a range outside the file is a
+    // reader's fault, and no image.
+    const std::uint64_t size = buffer.SourceSize();
+    if (image.embeddedLength == 0 || image.embeddedOffset >= size ||
+        image.embeddedLength > size - image.embeddedOffset) {
+      return IMR_PS_NOT_RECOGNIZED;
+    }
     return IMR_TCore::ResolveEmbeddedImage(ticket, buffer, level, types,
                                            static_cast<double>(image.embeddedLength),
                                            static_cast<double>(image.embeddedOffset), image.type);
   }
-  TicketWriter::Write(image, ticket, level, format, version);
+  TicketWriter::Write(image, ticket, level, first);
   return IMR_PS_RECOGNIZED;
 }
 
@@ -94,12 +112,13 @@ class ReaderContext : public IMR_TContextPlugin, public virtual IMR_IContextPlug
 
   IMR_TPluginStatus ImageInfo(PXC_TImageTicket& ticket, unsigned int index) override {
     if (!iOpened) return IMR_PS_NOT_RECOGNIZED;
-    if (index == 0) {
-      iFormat = ticket.FileFormat();
-      iVersion = ticket.FileFormatVersion();
+    const IMR_TPluginStatus status =
+        Describe(*iReader, IMR_TContextPlugin::Buffer(), ticket, IMR_TContextPlugin::Level(), index,
+                 IMR_TContextPlugin::ImageTypes(), index == 0 ? nullptr : &iFirst);
+    if (index == 0 && status == IMR_PS_RECOGNIZED) {
+      iFirst = {ticket.FileFormat(), ticket.FileFormatVersion()};
     }
-    return Describe(*iReader, IMR_TContextPlugin::Buffer(), ticket, IMR_TContextPlugin::Level(), index,
-                    IMR_TContextPlugin::ImageTypes(), iFormat, iVersion);
+    return status;
   }
   IMR_IPlugin& Plugin() override { return IMR_TContextPlugin::Plugin(); }
   ZQ_TURL& File() override { return IMR_TContextPlugin::File(); }
@@ -119,8 +138,7 @@ class ReaderContext : public IMR_TContextPlugin, public virtual IMR_IContextPlug
   std::unique_ptr<FormatReader> iReader;
   BufferSource iSource;
   bool iOpened;
-  ZQ_TString iFormat;
-  ZQ_TString iVersion;
+  FirstImage iFirst;
 };
 
 }  // namespace
@@ -131,8 +149,12 @@ IMR_TPluginStatus ReaderPlugin::ImageInfo(const PXC_IBuffer& buffer, PXC_TImageT
   std::unique_ptr<FormatReader> reader = iFactory();
   BufferSource source(buffer);
   if (!reader->Open(source)) return IMR_PS_NOT_RECOGNIZED;
-  return Describe(*reader, buffer, ticket, level, index, types, ticket.FileFormat(),
-                  ticket.FileFormatVersion());
+  if (index == 0) return Describe(*reader, buffer, ticket, level, index, types, nullptr);
+  // A later image takes the names the reader gives image 0, if any.
+  ImageDescription image0;
+  if (!reader->Describe(0, image0)) return IMR_PS_NOT_RECOGNIZED;
+  const FirstImage first{ZQ_TString(image0.format), ZQ_TString(image0.version)};
+  return Describe(*reader, buffer, ticket, level, index, types, &first);
 }
 
 IMR_IContextPlugin* ReaderPlugin::CreateContextPlugin(const ZQ_TURL& file, const PXC_IBuffer* buffer,

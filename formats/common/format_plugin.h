@@ -8,14 +8,14 @@
 // entry's description.
 #pragma once
 
+#include <iterator>
 #include <memory>
+#include <utility>
 
 #include "core/imr_core.h"
 #include "formats/common/format_reader.h"
 
 namespace imr::formats {
-
-using ReaderFactory = std::unique_ptr<FormatReader> (*)();
 
 // The bytes of a plugin's buffer, read on demand beyond what it holds.
 class BufferSource : public ByteSource {
@@ -53,6 +53,18 @@ class ReaderPlugin : public IMR_TPlugin {
 template <ReaderFactory Factory>
 IMR_IPlugin* CreateReaderPlugin(const ZQ_TString& key) {
   return new ReaderPlugin(key, Factory);
+}
+
+// Registers a plugin for every entry of `Readers`, a constant array of
+// {plugin name, factory} (see formats/modules/reader_families.h).
+template <const auto& Readers, std::size_t... I>
+void RegisterReaders(std::index_sequence<I...>) {
+  (IMR_TPlugin::RegisterCreator(ZQ_TString(Readers[I].plugin), &CreateReaderPlugin<Readers[I].make>), ...);
+}
+template <const auto& Readers>
+bool RegisterReaders() {
+  RegisterReaders<Readers>(std::make_index_sequence<std::size(Readers)>());
+  return true;
 }
 
 }  // namespace imr::formats

@@ -1,1 +1,17 @@
 #include "formats/common/format_reader.h"
+
+#include <cmath>
+
+namespace imr::formats {
+
+void SetResolution(ImageDescription& out, double x, double y, double unitsPerInch) {
+  const double h = x * unitsPerInch, v = y * unitsPerInch;
+  if (!(h > 0) || !(v > 0) || !std::isfinite(h) || !std::isfinite(v)) return;
+  out.hResolution = h;
+  out.vResolution = v;
+  out.units = PXC_MU_INCH;
+  out.hRealSize = out.columns / h;
+  out.vRealSize = out.rows / v;
+}
+
+}  // namespace imr::formats

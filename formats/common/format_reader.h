@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -61,6 +62,13 @@ struct ImageDescription {
   std::uint64_t embeddedLength = 0;
 };
 
+// Sets the resolution (pixels per inch), units and real size of `out` from a
+// resolution in pixels per unit, where `unitsPerInch` is 1 for inches, 2.54
+// for centimetres and 0.0254 for metres; columns and rows must be set first.
+// Leaves them at 0 and PXC_MU_NONE unless both values are positive and
+// finite.
+void SetResolution(ImageDescription& out, double x, double y, double unitsPerInch = 1.0);
+
 // Reads one family of formats.  A reader is created for one file and keeps
 // what it learned between calls, so describing images 0, 1, 2, ... in turn
 // does not start from scratch.
@@ -73,6 +81,23 @@ class FormatReader {
   // Describes image `index` (0 is the main image); false when the file has
   // no such image or its header cannot be read.
   virtual bool Describe(std::uint32_t index, ImageDescription& out) = 0;
+};
+
+// Makes a new reader of one family.
+using ReaderFactory = std::unique_ptr<FormatReader> (*)();
+
+// A reader of formats whose images are all known once the headers are read:
+// Open fills iImages, and Describe hands out their copies.
+class PreparedReader : public FormatReader {
+ public:
+  bool Describe(std::uint32_t index, ImageDescription& out) final {
+    if (index >= iImages.size()) return false;
+    out = iImages[index];
+    return true;
+  }
+
+ protected:
+  std::vector<ImageDescription> iImages;
 };
 
 }  // namespace imr::formats

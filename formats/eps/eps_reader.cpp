@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "formats/common/byte_reader.h"
+#include "formats/common/embedded_image.h"
 
 namespace imr::formats {
 
@@ -227,17 +228,9 @@ void ReadComments(const std::vector<std::string_view>& lines, std::size_t first,
   }
 }
 
-class EpsReader : public FormatReader {
+class EpsReader : public PreparedReader {
  public:
   bool Open(const ByteSource& source) override;
-  bool Describe(std::uint32_t index, ImageDescription& out) override {
-    if (index >= iImages.size()) return false;
-    out = iImages[index];
-    return true;
-  }
-
- private:
-  std::vector<ImageDescription> iImages;
 };
 
 bool EpsReader::Open(const ByteSource& source) {
@@ -252,16 +245,14 @@ bool EpsReader::Open(const ByteSource& source) {
     psLength = reader.U32(8);
     if (psOffset < 30 || psOffset >= size) return false;
     psLength = std::min(psLength, size - psOffset);
+    // the TIFF preview, then the WMF one
     for (int section = 0; section < 2; ++section) {
-      std::uint64_t offset = reader.U32(section == 0 ? 20 : 12);
-      std::uint64_t length = reader.U32(section == 0 ? 24 : 16);
-      if (offset < 30 || length == 0 || offset >= size || length > size - offset) continue;
-      ImageDescription preview;
-      preview.type = PXC_IT_PREVIEW;
-      preview.embedded = true;
-      preview.embeddedOffset = offset;
-      preview.embeddedLength = length;
-      embedded.push_back(preview);
+      const std::uint64_t offset = reader.U32(section == 0 ? 20 : 12);
+      const std::uint64_t length = reader.U32(section == 0 ? 24 : 16);
+      const EmbeddedKind kind = section == 0 ? EmbeddedKind::kTiff : EmbeddedKind::kWmf;
+      if (offset >= 30 && HoldsImage(source, offset, length, kind)) {
+        embedded.push_back(EmbeddedImage(PXC_IT_PREVIEW, offset, length));
+      }
     }
   }
 
@@ -387,9 +378,8 @@ bool EpsReader::Open(const ByteSource& source) {
   double height = box.valid ? std::fabs(box.y2 - box.y1) : 792;
   image.columns = Points(width);
   image.rows = Points(height);
-  image.hResolution = image.vResolution = 72;
-  image.units = PXC_MU_INCH;
-  image.hRealSize = width / 72;
+  SetResolution(image, 72, 72);
+  image.hRealSize = width / 72;  // the page, not its rounded pixels
   image.vRealSize = height / 72;
   if (mode != 0) {
     static constexpr PXC_TChannelEnc kModes[] = {PXC_CE_GRAY, PXC_CE_LAB, PXC_CE_RGB, PXC_CE_CMYK};

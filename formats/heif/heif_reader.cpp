@@ -7,14 +7,15 @@
 #include <vector>
 
 #include "formats/common/byte_reader.h"
-#include "formats/jp2/box_util.h"
+#include "formats/common/icc_profile.h"
+#include "formats/common/iso_box.h"
+#include "formats/common/tiff_structure.h"
 
 namespace imr::formats {
 
 namespace {
 
 using box::Box;
-using box::Type;
 
 constexpr std::size_t kMaxBoxes = 4096;         // boxes per level
 constexpr std::size_t kMaxBrands = 64;
@@ -51,27 +52,9 @@ PXC_TImageRotation RotationOf(bool mirror, int clockwise) {
   return mirror ? kMirrored[clockwise & 3] : kPlain[clockwise & 3];
 }
 
-PXC_TImageRotation ExifOrientation(int value) {
-  switch (value) {
-    case 2: return PXC_IR_MIRROR;
-    case 3: return PXC_IR_180;
-    case 4: return PXC_IR_MIRROR_180;
-    case 5: return PXC_IR_MIRROR_270;
-    case 6: return PXC_IR_90;
-    case 7: return PXC_IR_MIRROR_90;
-    case 8: return PXC_IR_270;
-    default: return PXC_IR_NONE;
-  }
-}
-
-class HeifReader : public FormatReader {
+class HeifReader : public PreparedReader {
  public:
   bool Open(const ByteSource& source) override;
-  bool Describe(std::uint32_t index, ImageDescription& out) override {
-    if (index >= iImages.size()) return false;
-    out = iImages[index];
-    return true;
-  }
 
  private:
   bool ReadMeta(const Box& meta);
@@ -85,7 +68,6 @@ class HeifReader : public FormatReader {
   void ReadCanonMetadata(const Box& uuid, ImageDescription& main);
 
   const ByteSource* iSource = nullptr;
-  std::vector<ImageDescription> iImages;
   std::vector<std::uint32_t> iBrands;
   bool iHavePrimary = false;
   std::uint32_t iPrimary = 0;
@@ -110,7 +92,7 @@ bool HeifReader::Open(const ByteSource& source) {
 
   ByteReader reader(source);
   Box ftyp;
-  if (!box::ReadBox(source, 0, reader.Size(), ftyp) || ftyp.type != Type("ftyp") || ftyp.ContentSize() < 8) {
+  if (!box::ReadBox(source, 0, reader.Size(), ftyp) || ftyp.type != FourCC("ftyp") || ftyp.ContentSize() < 8) {
     return false;
   }
   iBrands.push_back(reader.U32BE(ftyp.content));
@@ -118,9 +100,9 @@ bool HeifReader::Open(const ByteSource& source) {
     iBrands.push_back(reader.U32BE(p));
   }
   auto has = [this](const char(&brand)[5]) {
-    return std::find(iBrands.begin(), iBrands.end(), Type(brand)) != iBrands.end();
+    return std::find(iBrands.begin(), iBrands.end(), FourCC(brand)) != iBrands.end();
   };
-  if (iBrands[0] == Type("crx ")) return OpenCanonRaw();
+  if (iBrands[0] == FourCC("crx ")) return OpenCanonRaw();
   bool heif = false;
   for (const char* brand : {"heic", "heix", "hevc", "hevx", "heim", "heis", "hevm", "hevs", "mif1", "mif2",
                             "msf1", "miaf", "avif", "avis", "avio"}) {
@@ -129,7 +111,7 @@ bool HeifReader::Open(const ByteSource& source) {
   }
   if (!heif) return false;
   if (!OpenHeif()) return false;
-  std::string format = has("avif") || has("avis") || iBrands[0] == Type("avio") ? "AVIF" : "HEIF";
+  std::string format = has("avif") || has("avis") || iBrands[0] == FourCC("avio") ? "AVIF" : "HEIF";
   for (ImageDescription& image : iImages) image.format = format;
   return true;
 }
@@ -142,7 +124,7 @@ bool HeifReader::OpenHeif() {
   bool haveMeta = false;
   for (std::size_t count = 0; count < kMaxBoxes && box::ReadBox(source, position, reader.Size(), b); ++count) {
     position = b.end;
-    if (b.type == Type("meta")) {
+    if (b.type == FourCC("meta")) {
       haveMeta = ReadMeta(b);
       break;
     }
@@ -152,7 +134,7 @@ bool HeifReader::OpenHeif() {
     // no pitm: the first coded image item
     for (std::uint32_t id : iItemOrder) {
       std::uint32_t type = iItems[id].type;
-      if (type == Type("hvc1") || type == Type("av01") || type == Type("grid") || type == Type("jpeg")) {
+      if (type == FourCC("hvc1") || type == FourCC("av01") || type == FourCC("grid") || type == FourCC("jpeg")) {
         iPrimary = id;
         iHavePrimary = true;
         break;
@@ -167,20 +149,20 @@ bool HeifReader::OpenHeif() {
 
   // an auxiliary alpha image of the primary
   for (const Reference& reference : iReferences) {
-    if (reference.type != Type("auxl") ||
+    if (reference.type != FourCC("auxl") ||
         std::find(reference.to.begin(), reference.to.end(), iPrimary) == reference.to.end()) {
       continue;
     }
     auto it = iItems.find(reference.from);
     if (it == iItems.end()) continue;
     for (std::uint16_t index : it->second.properties) {
-      if (index == 0 || index > iProperties.size() || iProperties[index - 1].type != Type("auxC")) continue;
+      if (index == 0 || index > iProperties.size() || iProperties[index - 1].type != FourCC("auxC")) continue;
       const Box& p = iProperties[index - 1];
       if (p.ContentSize() <= 4) continue;
       std::string kind = reader.Text(p.content + 4, static_cast<std::size_t>(std::min<std::uint64_t>(p.ContentSize() - 4, 128)));
       kind = kind.substr(0, kind.find('\0'));
       if (kind == "urn:mpeg:hevc:2015:auxid:1" || kind == "urn:mpeg:mpegB:cicp:systems:auxiliary:alpha") {
-        const Reference* premultiplied = FindReference(Type("prem"), iPrimary);
+        const Reference* premultiplied = FindReference(FourCC("prem"), iPrimary);
         bool associated = premultiplied && std::find(premultiplied->to.begin(), premultiplied->to.end(),
                                                      reference.from) != premultiplied->to.end();
         main.alphaPlane = associated ? PXC_AP_ASSOCIATED : PXC_AP_UNASSOCIATED;
@@ -189,7 +171,7 @@ bool HeifReader::OpenHeif() {
   }
   bool exif = false, xmp = false;
   for (const auto& [id, item] : iItems) {
-    if (item.type == Type("Exif")) exif = true;
+    if (item.type == FourCC("Exif")) exif = true;
     if (item.xmp) xmp = true;
   }
   if (exif) main.extended.emplace_back("Exif", "yes");
@@ -199,7 +181,7 @@ bool HeifReader::OpenHeif() {
   // thumbnails of the primary, each with its own properties
   for (const Reference& reference : iReferences) {
     if (iImages.size() > kMaxThumbnails) break;
-    if (reference.type != Type("thmb") || reference.from == iPrimary ||
+    if (reference.type != FourCC("thmb") || reference.from == iPrimary ||
         std::find(reference.to.begin(), reference.to.end(), iPrimary) == reference.to.end() ||
         !iItems.count(reference.from)) {
       continue;
@@ -220,19 +202,19 @@ bool HeifReader::ReadMeta(const Box& meta) {
   for (std::size_t count = 0; count < kMaxBoxes && box::ReadBox(source, position, meta.end, b); ++count) {
     position = b.end;
     switch (b.type) {
-      case Type("pitm"):
+      case FourCC("pitm"):
         if (b.ContentSize() >= 6) {
           iPrimary = reader.U8(b.content) == 0 ? reader.U16BE(b.content + 4) : reader.U32BE(b.content + 4);
           iHavePrimary = b.ContentSize() >= (reader.U8(b.content) == 0 ? 6u : 8u);
         }
         break;
-      case Type("iinf"):
+      case FourCC("iinf"):
         ReadItemInfo(b);
         break;
-      case Type("iref"):
+      case FourCC("iref"):
         ReadReferences(b);
         break;
-      case Type("iprp"):
+      case FourCC("iprp"):
         ReadProperties(b);
         break;
       default:
@@ -250,7 +232,7 @@ void HeifReader::ReadItemInfo(const Box& iinf) {
   Box b;
   for (std::size_t count = 0; count < kMaxItems && box::ReadBox(source, position, iinf.end, b); ++count) {
     position = b.end;
-    if (b.type != Type("infe") || b.ContentSize() < 12) continue;
+    if (b.type != FourCC("infe") || b.ContentSize() < 12) continue;
     std::uint8_t version = reader.U8(b.content);
     if (version < 2) continue;  // no item types before version 2
     std::uint64_t p = b.content + 4;
@@ -261,7 +243,7 @@ void HeifReader::ReadItemInfo(const Box& iinf) {
     Item item;
     item.type = reader.U32BE(p);
     p += 4;
-    if (item.type == Type("mime")) {
+    if (item.type == FourCC("mime")) {
       // name, then content type
       std::string rest = reader.Text(p, static_cast<std::size_t>(std::min<std::uint64_t>(b.end - p, 512)));
       std::size_t nul = rest.find('\0');
@@ -310,14 +292,14 @@ void HeifReader::ReadProperties(const Box& iprp) {
   std::uint64_t position = iprp.content;
   for (std::size_t count = 0; count < kMaxBoxes && box::ReadBox(source, position, iprp.end, b); ++count) {
     position = b.end;
-    if (b.type == Type("ipco") && iProperties.empty()) {
+    if (b.type == FourCC("ipco") && iProperties.empty()) {
       Box p;
       std::uint64_t at = b.content;
       while (iProperties.size() < kMaxProperties && box::ReadBox(source, at, b.end, p)) {
         at = p.end;
         iProperties.push_back(p);
       }
-    } else if (b.type == Type("ipma") && b.ContentSize() >= 8) {
+    } else if (b.type == FourCC("ipma") && b.ContentSize() >= 8) {
       std::uint8_t version = reader.U8(b.content);
       bool wideIndex = reader.U8(b.content + 3) & 1;
       std::uint32_t entries = reader.U32BE(b.content + 4);
@@ -373,15 +355,15 @@ ImageDescription HeifReader::DescribeItem(std::uint32_t id) {
   // a grid takes its coding from its first tile
   std::vector<std::uint16_t> properties = item.properties;
   std::uint32_t coding = item.type;
-  if (item.type == Type("grid")) {
-    if (const Reference* tiles = FindReference(Type("dimg"), id); tiles && !tiles->to.empty()) {
+  if (item.type == FourCC("grid")) {
+    if (const Reference* tiles = FindReference(FourCC("dimg"), id); tiles && !tiles->to.empty()) {
       auto tile = iItems.find(tiles->to[0]);
       if (tile != iItems.end()) {
         coding = tile->second.type;
         for (std::uint16_t index : tile->second.properties) {
           if (index > 0 && index <= iProperties.size()) {
             std::uint32_t t = iProperties[index - 1].type;
-            if (t == Type("hvcC") || t == Type("av1C") || t == Type("pixi")) properties.push_back(index);
+            if (t == FourCC("hvcC") || t == FourCC("av1C") || t == FourCC("pixi")) properties.push_back(index);
           }
         }
       }
@@ -393,17 +375,17 @@ ImageDescription HeifReader::DescribeItem(std::uint32_t id) {
     const Box& p = iProperties[index - 1];
     const std::uint64_t c = p.content, size = p.ContentSize();
     switch (p.type) {
-      case Type("ispe"):
+      case FourCC("ispe"):
         if (size >= 12 && width == 0) {
           width = reader.U32BE(c + 4);
           height = reader.U32BE(c + 8);
         }
         break;
-      case Type("pixi"):
+      case FourCC("pixi"):
         // the coding configuration wins, as with libheif
         if (size >= 6 && !haveCoding) bits = reader.U8(c + 5);
         break;
-      case Type("hvcC"):
+      case FourCC("hvcC"):
         if (size >= 19) {
           haveChroma = true;
           monochrome = (reader.U8(c + 16) & 3) == 0;
@@ -411,7 +393,7 @@ ImageDescription HeifReader::DescribeItem(std::uint32_t id) {
           bits = (reader.U8(c + 17) & 7) + 8;
         }
         break;
-      case Type("av1C"):
+      case FourCC("av1C"):
         if (size >= 3) {
           std::uint8_t flags = reader.U8(c + 2);
           haveChroma = true;
@@ -420,39 +402,41 @@ ImageDescription HeifReader::DescribeItem(std::uint32_t id) {
           bits = (flags & 0x40) ? ((flags & 0x20) ? 12 : 10) : 8;
         }
         break;
-      case Type("colr"):
+      case FourCC("colr"):
         if (size >= 4) {
           std::uint32_t kind = reader.U32BE(c);
-          if (kind == Type("nclx") && size >= 10) {
+          if (kind == FourCC("nclx") && size >= 10) {
             rgbMatrix = reader.U16BE(c + 8) == 0;
-          } else if ((kind == Type("prof") || kind == Type("rICC")) && !haveProfile) {
+          } else if ((kind == FourCC("prof") || kind == FourCC("rICC")) && !haveProfile) {
             haveProfile = true;
-            box::IccInfo icc;
-            if (box::ReadIccProfile(source, c + 4, size - 4, icc)) {
+            IccProfile icc;
+            if (ReadIccProfile(source, c + 4, size - 4, icc)) {
               profile = icc.description;
-              if (icc.colorSpace == Type("GRAY")) monochrome = true;
+              if (icc.colorSpace == FourCC("GRAY")) monochrome = true;
             }
           }
         }
         break;
-      case Type("irot"):
+      case FourCC("irot"):
         // anticlockwise quarter turns, applied after what came before
         if (size >= 1) clockwise = (clockwise + 4 - (reader.U8(c) & 3)) & 3;
         break;
-      case Type("imir"):
+      case FourCC("imir"):
         if (size >= 1) {
           // axis 0 flips left to right, axis 1 top to bottom
           mirror = !mirror;
           clockwise = (reader.U8(c) & 1) ? (2 - clockwise) & 3 : (4 - clockwise) & 3;
         }
         break;
-      case Type("clap"):
-        if (size >= 16 && clockwise == 0 && !mirror) {
+      case FourCC("clap"):
+        if (size >= 16) {
           std::uint32_t wn = reader.U32BE(c), wd = reader.U32BE(c + 4);
           std::uint32_t hn = reader.U32BE(c + 8), hd = reader.U32BE(c + 12);
           if (wd && hd) {
             clapWidth = static_cast<double>(wn) / wd;
             clapHeight = static_cast<double>(hn) / hd;
+            // after a quarter turn the aperture is given in the turned picture
+            if (clockwise & 1) std::swap(clapWidth, clapHeight);
           }
         }
         break;
@@ -464,8 +448,8 @@ ImageDescription HeifReader::DescribeItem(std::uint32_t id) {
     width = static_cast<std::uint32_t>(std::lround(clapWidth));
     height = static_cast<std::uint32_t>(std::lround(clapHeight));
   }
-  // identify reports the picture as displayed: quarter turns swap the sides
-  if (clockwise & 1) std::swap(width, height);
+  // The picture as coded (within its clean aperture); the rotation says how
+  // to turn it for display.
   image.columns = width;
   image.rows = height;
   image.rotation = RotationOf(mirror, clockwise);
@@ -476,12 +460,12 @@ ImageDescription HeifReader::DescribeItem(std::uint32_t id) {
     image.channelEncoding = rgbMatrix ? PXC_CE_RGB : PXC_CE_YCBCR;
     image.inks = 3;
   }
-  const char* compression = coding == Type("hvc1")   ? "HEVC"
-                            : coding == Type("av01") ? "AV1"
-                            : coding == Type("jpeg") ? "JPEG"
-                            : coding == Type("j2k1") ? "JPEG 2000"
-                            : coding == Type("vvc1") ? "VVC"
-                            : coding == Type("unci") ? "Uncompressed"
+  const char* compression = coding == FourCC("hvc1")   ? "HEVC"
+                            : coding == FourCC("av01") ? "AV1"
+                            : coding == FourCC("jpeg") ? "JPEG"
+                            : coding == FourCC("j2k1") ? "JPEG 2000"
+                            : coding == FourCC("vvc1") ? "VVC"
+                            : coding == FourCC("unci") ? "Uncompressed"
                                                      : nullptr;
   if (compression) image.extended.emplace_back("Compression", compression);
   if (bits > 0) image.extended.emplace_back("BitsPerSample", std::to_string(bits));
@@ -504,17 +488,17 @@ bool HeifReader::OpenCanonRaw() {
     for (std::size_t count = 0; count < kMaxBoxes && box::ReadBox(source, position, end, b); ++count) {
       position = b.end;
       switch (b.type) {
-        case Type("moov"):
-        case Type("trak"):
-        case Type("mdia"):
-        case Type("minf"):
-        case Type("stbl"):
+        case FourCC("moov"):
+        case FourCC("trak"):
+        case FourCC("mdia"):
+        case FourCC("minf"):
+        case FourCC("stbl"):
           if (depth < kMaxDepth) self(self, b.content, b.end, depth + 1);
           break;
-        case Type("stsd"): {
+        case FourCC("stsd"): {
           // the first sample entry: a visual entry with width and height
           Box entry;
-          if (!haveMain && box::ReadBox(source, b.content + 8, b.end, entry) && entry.type == Type("CRAW") &&
+          if (!haveMain && box::ReadBox(source, b.content + 8, b.end, entry) && entry.type == FourCC("CRAW") &&
               entry.ContentSize() >= 28) {
             main.columns = reader.U16BE(entry.content + 24);
             main.rows = reader.U16BE(entry.content + 26);
@@ -522,7 +506,7 @@ bool HeifReader::OpenCanonRaw() {
           }
           break;
         }
-        case Type("uuid"): {
+        case FourCC("uuid"): {
           if (b.ContentSize() < 16) break;
           unsigned char id[16];
           reader.Bytes(b.content, id, 16);
@@ -532,7 +516,7 @@ bool HeifReader::OpenCanonRaw() {
             std::uint64_t at = b.content + 16;
             for (std::size_t n = 0; n < kMaxBoxes && box::ReadBox(source, at, b.end, child); ++n) {
               at = child.end;
-              if (child.type == Type("THMB") && child.ContentSize() >= 8) {
+              if (child.type == FourCC("THMB") && child.ContentSize() >= 8) {
                 ImageDescription thumbnail;
                 thumbnail.columns = reader.U16BE(child.content + 4);
                 thumbnail.rows = reader.U16BE(child.content + 6);
@@ -545,7 +529,7 @@ bool HeifReader::OpenCanonRaw() {
           } else if (std::memcmp(id, kCanonPreviewUuid, 16) == 0) {
             // 8 bytes, then a PRVW box; files cut short keep its header
             std::uint64_t at = b.content + 24;
-            if (reader.U32BE(at + 4) == Type("PRVW") && at + 22 <= b.end) {
+            if (reader.U32BE(at + 4) == FourCC("PRVW") && at + 22 <= b.end) {
               ImageDescription preview;
               preview.columns = reader.U16BE(at + 8 + 6);
               preview.rows = reader.U16BE(at + 8 + 8);
@@ -577,28 +561,16 @@ bool HeifReader::OpenCanonRaw() {
 
 void HeifReader::ReadCanonMetadata(const Box& uuid, ImageDescription& main) {
   const ByteSource& source = *iSource;
-  ByteReader reader(source);
   Box child;
   std::uint64_t at = uuid.content + 16;
   for (std::size_t n = 0; n < kMaxBoxes && box::ReadBox(source, at, uuid.end, child); ++n) {
     at = child.end;
-    if (child.type == Type("CMT2")) {
+    if (child.type == FourCC("CMT2")) {
       main.extended.emplace_back("Exif", "yes");
-    } else if (child.type == Type("CMT1") && child.ContentSize() >= 8) {
+    } else if (child.type == FourCC("CMT1")) {
       // a TIFF header and IFD0: the orientation
-      std::uint64_t tiff = child.content;
-      std::uint16_t order = reader.U16BE(tiff);
-      if (order != 0x4949 && order != 0x4D4D) continue;
-      reader.SetLittleEndian(order == 0x4949);
-      std::uint64_t ifd = tiff + reader.U32(tiff + 4);
-      std::uint32_t entries = reader.U16(ifd);
-      for (std::uint32_t e = 0; e < entries && e < 512; ++e) {
-        std::uint64_t entry = ifd + 2 + e * 12;
-        if (entry + 12 > child.end) break;
-        if (reader.U16(entry) == 0x0112 && reader.U16(entry + 2) == 3) {
-          main.rotation = ExifOrientation(reader.U16(entry + 8));
-        }
-      }
+      SliceSource block(source, child.content, child.ContentSize());
+      main.rotation = tiff::RotationFromOrientation(tiff::ReadExifSummary(block).orientation);
     }
   }
 }

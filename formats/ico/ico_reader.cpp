@@ -59,9 +59,8 @@ class IcoFile {
     out.format = iType == 2 ? "CUR" : "ICO";
     out.type = PXC_IT_MAIN;
     bool read = false;
-    if (offset < r.Size() && IsPngStream(r, offset, length)) {
-      read = DescribePngStream(r, offset, length, out);
-      if (read) out.extended.insert(out.extended.begin(), {"Compression", "PNG"});
+    if (offset < r.Size() && IconStreamKind(*iSource, offset, length) == IconStream::kPng) {
+      read = DescribeIconStream(*iSource, offset, length, out);
     } else if (offset < r.Size()) {
       DibHeader dib;
       if (ReadDibHeader(r, offset, dib) && dib.height >= 2) {
@@ -231,12 +230,8 @@ class IcnsFile {
       }
       case Kind::kStream:
       case Kind::kArgbOrStream:
-        if (IsPngStream(r, e.data, e.length)) {
-          if (!DescribePngStream(r, e.data, e.length, out)) break;
-          out.extended.insert(out.extended.begin(), {"Compression", "PNG"});
-        } else if (IsJpeg2000Stream(r, e.data, e.length)) {
-          if (!DescribeJpeg2000Stream(r, e.data, e.length, out)) break;
-          out.extended.insert(out.extended.begin(), {"Compression", "JPEG 2000"});
+        if (IconStreamKind(*iSource, e.data, e.length) != IconStream::kNone) {
+          DescribeIconStream(*iSource, e.data, e.length, out);
         } else if (e.type->kind == Kind::kArgbOrStream && r.Text(e.data, 4) == "ARGB") {
           set(PXC_CE_RGB, "RLE", "8");
           out.inks = 3;

@@ -1,25 +1,23 @@
-// Headers of the PNG and JPEG 2000 streams that icon files embed: enough to
-// describe an icon without decoding it.
+// The PNG and JPEG 2000 streams that icon files embed, described by the
+// readers of those formats.
 #pragma once
 
 #include <cstdint>
 
-#include "formats/common/byte_reader.h"
 #include "formats/common/format_reader.h"
 
 namespace imr::formats {
 
-// True when [offset, offset + length) starts with the PNG signature.
-bool IsPngStream(ByteReader& reader, std::uint64_t offset, std::uint64_t length);
-// True when the range starts with a JP2 signature box or a raw codestream.
-bool IsJpeg2000Stream(ByteReader& reader, std::uint64_t offset, std::uint64_t length);
+enum class IconStream { kNone, kPng, kJpeg2000 };
 
-// Fill geometry, encoding, alpha and the "BitsPerSample", "Interlace" and
-// "ColorProfile" details from the stream's header (for PNG, the chunks up to
-// the first image data).  False when the header is missing or malformed.
-bool DescribePngStream(ByteReader& reader, std::uint64_t offset, std::uint64_t length,
-                       ImageDescription& out);
-bool DescribeJpeg2000Stream(ByteReader& reader, std::uint64_t offset, std::uint64_t length,
-                            ImageDescription& out);
+// What [offset, offset + length) of `source` starts with: the PNG signature,
+// a JP2 signature box or a raw JPEG 2000 codestream, or neither.
+IconStream IconStreamKind(const ByteSource& source, std::uint64_t offset, std::uint64_t length);
+
+// Describes the stream's image into `out` (keeping its format and type) with
+// "Compression" naming the stream's format ("PNG", "JPEG 2000"); false when
+// the stream's header cannot be read.
+bool DescribeIconStream(const ByteSource& source, std::uint64_t offset, std::uint64_t length,
+                        ImageDescription& out);
 
 }  // namespace imr::formats

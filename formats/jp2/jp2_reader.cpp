@@ -5,14 +5,14 @@
 #include <vector>
 
 #include "formats/common/byte_reader.h"
-#include "formats/jp2/box_util.h"
+#include "formats/common/icc_profile.h"
+#include "formats/common/iso_box.h"
 
 namespace imr::formats {
 
 namespace {
 
 using box::Box;
-using box::Type;
 
 constexpr std::size_t kMaxBoxes = 4096;  // per level
 constexpr int kMaxDepth = 4;
@@ -57,33 +57,27 @@ double Resolution(std::uint16_t numerator, std::uint16_t denominator, std::int8_
   return value;
 }
 
-class Jp2Reader : public FormatReader {
+class Jp2Reader : public PreparedReader {
  public:
   bool Open(const ByteSource& source) override;
-  bool Describe(std::uint32_t index, ImageDescription& out) override {
-    if (!iOpen || index != 0) return false;
-    out = iImage;
-    return true;
-  }
 
  private:
-  bool OpenCodestream(const ByteSource& source);
-  bool OpenBoxes(const ByteSource& source);
-
-  ImageDescription iImage;
-  bool iOpen = false;
+  bool OpenCodestream(const ByteSource& source, ImageDescription& image);
+  bool OpenBoxes(const ByteSource& source, ImageDescription& image);
 };
 
 bool Jp2Reader::Open(const ByteSource& source) {
-  iOpen = false;
-  iImage = ImageDescription();
+  iImages.clear();
   ByteReader reader(source);
+  ImageDescription image;
+  bool opened = false;
   if (reader.U16BE(0) == 0xFF4F) {
-    iOpen = OpenCodestream(source);
-  } else if (reader.U32BE(0) == 12 && reader.U32BE(4) == Type("jP  ") && reader.U32BE(8) == 0x0D0A870A) {
-    iOpen = OpenBoxes(source);
+    opened = OpenCodestream(source, image);
+  } else if (reader.U32BE(0) == 12 && reader.U32BE(4) == FourCC("jP  ") && reader.U32BE(8) == 0x0D0A870A) {
+    opened = OpenBoxes(source, image);
   }
-  return iOpen;
+  if (opened) iImages.push_back(std::move(image));
+  return opened;
 }
 
 void SetChannels(ImageDescription& image, std::uint16_t components) {
@@ -97,20 +91,20 @@ void SetChannels(ImageDescription& image, std::uint16_t components) {
   }
 }
 
-bool Jp2Reader::OpenCodestream(const ByteSource& source) {
+bool Jp2Reader::OpenCodestream(const ByteSource& source, ImageDescription& image) {
   ByteReader reader(source);
   CodestreamInfo info;
   if (!ReadSiz(reader, 0, info)) return false;
-  iImage.format = "J2K";
-  iImage.columns = info.width;
-  iImage.rows = info.height;
-  SetChannels(iImage, info.components);
-  iImage.extended.emplace_back("Compression", "JPEG 2000");
-  iImage.extended.emplace_back("BitsPerSample", std::to_string(info.bits));
+  image.format = "J2K";
+  image.columns = info.width;
+  image.rows = info.height;
+  SetChannels(image, info.components);
+  image.extended.emplace_back("Compression", "JPEG 2000");
+  image.extended.emplace_back("BitsPerSample", std::to_string(info.bits));
   return true;
 }
 
-bool Jp2Reader::OpenBoxes(const ByteSource& source) {
+bool Jp2Reader::OpenBoxes(const ByteSource& source, ImageDescription& image) {
   ByteReader reader(source);
   const std::uint64_t size = reader.Size();
   std::uint32_t brand = 0;
@@ -120,7 +114,7 @@ bool Jp2Reader::OpenBoxes(const ByteSource& source) {
   int bits = 0;
   std::uint8_t method = 0;
   std::uint32_t enumerated = 0;
-  box::IccInfo icc;
+  IccProfile icc;
   bool haveIcc = false;
   int alphaType = -1;  // cdef: 1 opacity, 2 premultiplied opacity
   std::uint16_t alphaChannels = 0;
@@ -135,14 +129,14 @@ bool Jp2Reader::OpenBoxes(const ByteSource& source) {
       position = b.end;
       std::uint64_t c = b.content;
       switch (b.type) {
-        case Type("ftyp"):
+        case FourCC("ftyp"):
           if (b.ContentSize() >= 4) brand = reader.U32BE(c);
           break;
-        case Type("jp2h"):
-        case Type("res "):
+        case FourCC("jp2h"):
+        case FourCC("res "):
           if (depth < kMaxDepth) self(self, c, b.end, depth + 1);
           break;
-        case Type("ihdr"):
+        case FourCC("ihdr"):
           if (!haveHeader && b.ContentSize() >= 14) {
             height = reader.U32BE(c);
             width = reader.U32BE(c + 4);
@@ -152,10 +146,10 @@ bool Jp2Reader::OpenBoxes(const ByteSource& source) {
             haveHeader = width > 0 && height > 0 && components > 0;
           }
           break;
-        case Type("bpcc"):
+        case FourCC("bpcc"):
           if (bits == 0 && b.ContentSize() >= 1) bits = (reader.U8(c) & 0x7F) + 1;
           break;
-        case Type("colr"):
+        case FourCC("colr"):
           // the first colour box is the one to use
           if (!haveColour && b.ContentSize() >= 3) {
             haveColour = true;
@@ -163,14 +157,14 @@ bool Jp2Reader::OpenBoxes(const ByteSource& source) {
             if (method == 1 && b.ContentSize() >= 7) {
               enumerated = reader.U32BE(c + 3);
             } else if (method == 2 || method == 3) {
-              haveIcc = box::ReadIccProfile(source, c + 3, b.ContentSize() - 3, icc);
+              haveIcc = ReadIccProfile(source, c + 3, b.ContentSize() - 3, icc);
             }
           }
           break;
-        case Type("pclr"):
+        case FourCC("pclr"):
           palette = true;
           break;
-        case Type("cdef"): {
+        case FourCC("cdef"): {
           std::uint64_t n = b.ContentSize() >= 2 ? reader.U16BE(c) : 0;
           for (std::uint64_t i = 0; i < n && 2 + (i + 1) * 6 <= b.ContentSize(); ++i) {
             std::uint16_t kind = reader.U16BE(c + 2 + i * 6 + 2);
@@ -181,19 +175,19 @@ bool Jp2Reader::OpenBoxes(const ByteSource& source) {
           }
           break;
         }
-        case Type("resc"):
-        case Type("resd"):
+        case FourCC("resc"):
+        case FourCC("resd"):
           if (b.ContentSize() >= 10) {
             double v = Resolution(reader.U16BE(c), reader.U16BE(c + 2), static_cast<std::int8_t>(reader.U8(c + 8)));
             double h = Resolution(reader.U16BE(c + 4), reader.U16BE(c + 6), static_cast<std::int8_t>(reader.U8(c + 9)));
-            (b.type == Type("resc") ? captureH : displayH) = h;
-            (b.type == Type("resc") ? captureV : displayV) = v;
+            (b.type == FourCC("resc") ? captureH : displayH) = h;
+            (b.type == FourCC("resc") ? captureV : displayV) = v;
           }
           break;
-        case Type("jp2c"):
+        case FourCC("jp2c"):
           if (!haveCodestream) haveCodestream = ReadSiz(reader, c, codestream);
           break;
-        case Type("uuid"):
+        case FourCC("uuid"):
           if (b.ContentSize() >= 16) {
             unsigned char id[16];
             reader.Bytes(c, id, 16);
@@ -216,9 +210,8 @@ bool Jp2Reader::OpenBoxes(const ByteSource& source) {
   }
   if (bits == 0 && haveCodestream) bits = codestream.bits;
 
-  ImageDescription& image = iImage;
-  if (brand == Type("jpx ")) image.format = "JPX";
-  if (brand == Type("jpm ")) image.format = "JPM";
+  if (brand == FourCC("jpx ")) image.format = "JPX";
+  if (brand == FourCC("jpm ")) image.format = "JPM";
   image.columns = width;
   image.rows = height;
   SetChannels(image, components);
@@ -239,12 +232,12 @@ bool Jp2Reader::OpenBoxes(const ByteSource& source) {
     }
   } else if (haveIcc) {
     switch (icc.colorSpace) {
-      case Type("RGB "): encoding = PXC_CE_RGB; break;
-      case Type("GRAY"): encoding = PXC_CE_GRAY; break;
-      case Type("CMYK"): encoding = PXC_CE_CMYK; break;
-      case Type("Lab "): encoding = PXC_CE_LAB; break;
-      case Type("YCbr"): encoding = PXC_CE_YCBCR; break;
-      case Type("XYZ "): encoding = PXC_CE_XYZ; break;
+      case FourCC("RGB "): encoding = PXC_CE_RGB; break;
+      case FourCC("GRAY"): encoding = PXC_CE_GRAY; break;
+      case FourCC("CMYK"): encoding = PXC_CE_CMYK; break;
+      case FourCC("Lab "): encoding = PXC_CE_LAB; break;
+      case FourCC("YCbr"): encoding = PXC_CE_YCBCR; break;
+      case FourCC("XYZ "): encoding = PXC_CE_XYZ; break;
       default: break;
     }
   }
@@ -264,13 +257,7 @@ bool Jp2Reader::OpenBoxes(const ByteSource& source) {
   // the capture resolution first, as other readers do
   double h = captureH > 0 && captureV > 0 ? captureH : displayH;
   double v = captureH > 0 && captureV > 0 ? captureV : displayV;
-  if (h > 0 && v > 0) {
-    image.hResolution = h * 0.0254;
-    image.vResolution = v * 0.0254;
-    image.units = PXC_MU_INCH;
-    image.hRealSize = width / image.hResolution;
-    image.vRealSize = height / image.vResolution;
-  }
+  SetResolution(image, h, v, 0.0254);
   image.extended.emplace_back("Compression", "JPEG 2000");
   if (bits > 0) image.extended.emplace_back("BitsPerSample", std::to_string(bits));
   if (method == 2 || method == 3) {

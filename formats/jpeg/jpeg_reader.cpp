@@ -5,8 +5,9 @@
 #include <tuple>
 
 #include "formats/common/byte_reader.h"
-#include "formats/tiff/icc_util.h"
-#include "formats/tiff/tiff_util.h"
+#include "formats/common/embedded_image.h"
+#include "formats/common/icc_profile.h"
+#include "formats/common/tiff_structure.h"
 
 namespace imr::formats {
 namespace {
@@ -165,10 +166,12 @@ bool JpegReader::Open(const ByteSource& source) {
   if (!ReadJpegHeader(source, 0, source.Size(), iHeader)) return false;
   ReadMpIndex();
   if (iHeader.exifLength > 0) {
-    tiff::SliceSource exif(source, iHeader.exifOffset, iHeader.exifLength);
+    SliceSource exif(source, iHeader.exifOffset, iHeader.exifLength);
     const tiff::ExifSummary summary = tiff::ReadExifSummary(exif);
-    if (summary.thumbnailLength > 0) {
-      iThumbOffset = iHeader.exifOffset + summary.thumbnailOffset;
+    const std::uint64_t thumbnail = iHeader.exifOffset + summary.thumbnailOffset;
+    if (summary.thumbnailLength > 0 &&
+        HoldsImage(source, thumbnail, summary.thumbnailLength, EmbeddedKind::kJpeg)) {
+      iThumbOffset = thumbnail;
       iThumbLength = summary.thumbnailLength;
     }
   }
@@ -177,7 +180,7 @@ bool JpegReader::Open(const ByteSource& source) {
 
 void JpegReader::ReadMpIndex() {
   if (iHeader.mpfLength == 0) return;
-  tiff::SliceSource mp(*iSource, iHeader.mpfOffset, iHeader.mpfLength);
+  SliceSource mp(*iSource, iHeader.mpfOffset, iHeader.mpfLength);
   tiff::Structure t(mp);
   tiff::Ifd index;
   if (!t.ReadHeader(false) || !t.ReadIfd(t.FirstIfd(), index)) return;
@@ -193,19 +196,19 @@ void JpegReader::ReadMpIndex() {
     }
     return v;
   };
-  ByteReader r(*iSource);
   const std::uint64_t size = iSource->Size();
   // Entry 0 is the first image itself; the others are offsets from the MP header.
   for (std::size_t i = 1; i < raw.size() / 16; ++i) {
     const std::uint64_t attribute = value(i * 16, 4);
-    const std::uint64_t length = value(i * 16 + 4, 4);
+    std::uint64_t length = value(i * 16 + 4, 4);
     const std::uint64_t offset = value(i * 16 + 8, 4);
     if (offset == 0 || ((attribute >> 24) & 7) != 0) continue;  // not a JPEG of its own
     const std::uint64_t absolute = iHeader.mpfOffset + offset;
-    if (absolute >= size || r.U16BE(absolute) != 0xFFD8) continue;
+    if (absolute >= size) continue;
+    length = std::min(length, size - absolute);
+    if (!HoldsImage(*iSource, absolute, length, EmbeddedKind::kJpeg)) continue;
     const std::uint32_t type = attribute & 0xFFFFFF;
-    iMpImages.push_back({absolute, std::min(length, size - absolute),
-                         type == 0x010001 || type == 0x010002});
+    iMpImages.push_back({absolute, length, type == 0x010001 || type == 0x010002});
   }
 }
 
@@ -216,7 +219,7 @@ void JpegReader::Fill(const JpegHeader& h, ImageDescription& out) const {
                             std::to_string(h.jfifMinor);
   tiff::ExifSummary exif;
   if (h.exifLength > 0) {
-    tiff::SliceSource source(*iSource, h.exifOffset, h.exifLength);
+    SliceSource source(*iSource, h.exifOffset, h.exifLength);
     exif = tiff::ReadExifSummary(source);
   }
   // The EXIF resolution wins over the JFIF density, and that over Photoshop's
@@ -226,13 +229,13 @@ void JpegReader::Fill(const JpegHeader& h, ImageDescription& out) const {
   // ratio only.
   if (exif.hasResolution) {
     if (exif.resolutionUnit == 2 || exif.resolutionUnit == 3) {
-      tiff::SetResolution(out, exif.xResolution, exif.yResolution,
+      SetResolution(out, exif.xResolution, exif.yResolution,
                           exif.resolutionUnit == 3 ? 2.54 : 1.0);
     }
   } else if (h.jfif && (h.jfifUnits == 1 || h.jfifUnits == 2)) {
-    tiff::SetResolution(out, h.xDensity, h.yDensity, h.jfifUnits == 2 ? 2.54 : 1.0);
+    SetResolution(out, h.xDensity, h.yDensity, h.jfifUnits == 2 ? 2.54 : 1.0);
   } else if (h.psXResolution > 0) {
-    tiff::SetResolution(out, h.psXResolution, h.psYResolution, 1.0);
+    SetResolution(out, h.psXResolution, h.psYResolution, 1.0);
   }
   out.rotation = tiff::RotationFromOrientation(exif.orientation);
 
@@ -264,7 +267,7 @@ void JpegReader::Fill(const JpegHeader& h, ImageDescription& out) const {
   out.extended.emplace_back("BitsPerSample", std::to_string(h.precision));
   if (!h.icc.empty()) {
     ChunkSource profile(*iSource, h.icc);
-    out.extended.emplace_back("ColorProfile", tiff::IccColorProfileValue(profile));
+    out.extended.emplace_back("ColorProfile", IccColorProfile(profile, 0, profile.Size()));
   }
   if (exif.valid) out.extended.emplace_back("Exif", "yes");
   if (h.xmp) out.extended.emplace_back("XMP", "yes");
@@ -297,10 +300,7 @@ bool JpegReader::Describe(std::uint32_t index, ImageDescription& out) {
   }
   i -= iMpImages.size();
   if (i == 0 && iThumbLength > 0) {
-    out.embedded = true;
-    out.type = PXC_IT_THUMBNAIL;
-    out.embeddedOffset = iThumbOffset;
-    out.embeddedLength = iThumbLength;
+    out = EmbeddedImage(PXC_IT_THUMBNAIL, iThumbOffset, iThumbLength);
     return true;
   }
   return false;

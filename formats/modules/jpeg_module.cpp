@@ -1,9 +1,7 @@
 // The module of the jpeg format plugins: JPEG.
 #include "formats/common/format_plugin.h"
-#include "formats/jpeg/jpeg_reader.h"
+#include "formats/modules/reader_families.h"
 
 extern "C" __attribute__((visibility("default"))) bool PXC_RegisterModule() {
-  using namespace imr::formats;
-  IMR_TPlugin::RegisterCreator(ZQ_TString("JPEG"), &CreateReaderPlugin<&MakeJpegReader>);
-  return true;
+  return imr::formats::RegisterReaders<imr::formats::kJpegReaders>();
 }

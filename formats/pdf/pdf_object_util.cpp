@@ -4,6 +4,8 @@
 #include <cstring>
 #include <cstdlib>
 
+#include "formats/common/text_util.h"
+
 namespace imr::formats::pdf {
 
 namespace {
@@ -377,24 +379,6 @@ bool ParseIndirectObjectHeader(PdfLexer& lexer, std::uint32_t& number, std::uint
 
 namespace {
 
-void AppendUtf8(std::string& out, std::uint32_t code) {
-  if (code < 0x80) {
-    out.push_back(static_cast<char>(code));
-  } else if (code < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (code >> 6)));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  } else if (code < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (code >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (code >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  }
-}
-
 // PDFDocEncoding 0x80..0xA0, where it departs from Latin-1.
 constexpr std::uint16_t kDocEncodingHigh[33] = {
     0x2022, 0x2020, 0x2021, 0x2026, 0x2014, 0x2013, 0x0192, 0x2044, 0x2039, 0x203A, 0x2212,
@@ -407,21 +391,7 @@ std::string PdfTextToUtf8(const std::string& bytes) {
   std::string out;
   if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFE &&
       static_cast<unsigned char>(bytes[1]) == 0xFF) {
-    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
-      std::uint32_t unit = (static_cast<unsigned char>(bytes[i]) << 8) | static_cast<unsigned char>(bytes[i + 1]);
-      if (unit >= 0xD800 && unit < 0xDC00 && i + 3 < bytes.size()) {
-        std::uint32_t low = (static_cast<unsigned char>(bytes[i + 2]) << 8) |
-                            static_cast<unsigned char>(bytes[i + 3]);
-        if (low >= 0xDC00 && low < 0xE000) {
-          AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
-          i += 2;
-          continue;
-        }
-      }
-      if (unit >= 0xD800 && unit < 0xE000) unit = 0xFFFD;
-      if (unit == 0) continue;
-      AppendUtf8(out, unit);
-    }
+    AppendUtf16(out, reinterpret_cast<const std::uint8_t*>(bytes.data()) + 2, (bytes.size() - 2) / 2);
   } else if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
     out = bytes.substr(3);
   } else {

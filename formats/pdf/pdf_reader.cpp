@@ -51,20 +51,12 @@ std::uint32_t Points(double size) {
   return rounded < 1 ? 1u : static_cast<std::uint32_t>(rounded);
 }
 
-class PdfReader : public FormatReader {
+class PdfReader : public PreparedReader {
  public:
   bool Open(const ByteSource& source) override;
-  bool Describe(std::uint32_t index, ImageDescription& out) override {
-    if (!iOpen || index != 0) return false;
-    out = iImage;
-    return true;
-  }
 
  private:
   void ReadFirstPage(PdfDocument& document, const PdfObject& pages, Box& media, Box& crop, int& rotate);
-
-  ImageDescription iImage;
-  bool iOpen = false;
 };
 
 void PdfReader::ReadFirstPage(PdfDocument& document, const PdfObject& pages, Box& media, Box& crop,
@@ -95,8 +87,7 @@ void PdfReader::ReadFirstPage(PdfDocument& document, const PdfObject& pages, Box
 }
 
 bool PdfReader::Open(const ByteSource& source) {
-  iOpen = false;
-  iImage = ImageDescription();
+  iImages.clear();
   PdfDocument document(source);
   if (!document.Load()) return false;
   const PdfObject& trailer = document.Trailer();
@@ -123,7 +114,7 @@ bool PdfReader::Open(const ByteSource& source) {
     return false;
   }
 
-  ImageDescription& image = iImage;
+  ImageDescription image;
   image.version = document.Version();
   image.type = PXC_IT_MAIN;
   image.channelEncoding = PXC_CE_VECTOR;
@@ -131,14 +122,13 @@ bool PdfReader::Open(const ByteSource& source) {
     // Ghostscript renders a page without a media box on a letter-size page.
     double width = media.valid ? media.Width() : 612;
     double height = media.valid ? media.Height() : 792;
+    // The page as stored; /Rotate says how a viewer turns it.
     rotate = ((rotate % 360) + 360) % 360;
-    if (rotate == 90 || rotate == 270) std::swap(width, height);
     image.rotation = rotate == 90 ? PXC_IR_90 : rotate == 180 ? PXC_IR_180 : rotate == 270 ? PXC_IR_270 : PXC_IR_NONE;
     image.columns = Points(width);
     image.rows = Points(height);
-    image.hResolution = image.vResolution = 72;
-    image.units = PXC_MU_INCH;
-    image.hRealSize = width / 72;
+    SetResolution(image, 72, 72);
+    image.hRealSize = width / 72;  // the page, not its rounded pixels
     image.vRealSize = height / 72;
   }
   if (pageCount >= 0) {
@@ -162,7 +152,7 @@ bool PdfReader::Open(const ByteSource& source) {
   if (encrypted) image.extended.emplace_back("Encrypted", "yes");
   if (document.Linearized()) image.extended.emplace_back("Linearized", "yes");
   if (crop.valid) image.extended.emplace_back("CropBox", BoxText(crop));
-  iOpen = true;
+  iImages.push_back(std::move(image));
   return true;
 }
 

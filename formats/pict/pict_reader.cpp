@@ -57,25 +57,16 @@ Step Classify(ByteReader& reader, std::uint64_t position, std::uint32_t op, bool
   return Step::kUnknown;
 }
 
-class PictReader : public FormatReader {
+class PictReader : public PreparedReader {
  public:
   bool Open(const ByteSource& source) override;
-  bool Describe(std::uint32_t index, ImageDescription& out) override {
-    if (!iOpen || index != 0) return false;
-    out = iImage;
-    return true;
-  }
 
  private:
-  void ReadContent(ByteReader& reader, std::uint64_t position, bool v2);
-
-  ImageDescription iImage;
-  bool iOpen = false;
+  void ReadContent(ByteReader& reader, std::uint64_t position, bool v2, ImageDescription& image);
 };
 
 bool PictReader::Open(const ByteSource& source) {
-  iOpen = false;
-  iImage = ImageDescription();
+  iImages.clear();
   ByteReader reader(source);
   // the picture follows a 512-byte preamble in files, or starts at once
   for (std::uint64_t base : {std::uint64_t{512}, std::uint64_t{0}}) {
@@ -88,26 +79,23 @@ bool PictReader::Open(const ByteSource& source) {
     bool v2 = reader.Size() >= base + 14 && reader.U32BE(base + 10) == 0x001102FF;
     if ((!v1 && !v2) || bottom <= top || right <= left) continue;
 
-    ImageDescription& image = iImage;
+    ImageDescription image;
     image.version.assign(1, v2 ? '2' : '1');
     // QuickDraw coordinates are points: the frame at 72 dpi, as identify sizes it
     image.columns = static_cast<std::uint32_t>(right - left);
     image.rows = static_cast<std::uint32_t>(bottom - top);
-    image.hResolution = image.vResolution = 72;
-    image.units = PXC_MU_INCH;
-    image.hRealSize = image.columns / 72.0;
-    image.vRealSize = image.rows / 72.0;
+    SetResolution(image, 72, 72);
     image.channelEncoding = PXC_CE_VECTOR;
-    ReadContent(reader, base + (v2 ? 14 : 12), v2);
-    iOpen = true;
+    ReadContent(reader, base + (v2 ? 14 : 12), v2, image);
+    iImages.push_back(std::move(image));
     return true;
   }
   return false;
 }
 
 // Walks the opcodes up to the first drawing: a pixel map tells the colours.
-void PictReader::ReadContent(ByteReader& reader, std::uint64_t position, bool v2) {
-  ImageDescription& image = iImage;
+void PictReader::ReadContent(ByteReader& reader, std::uint64_t position, bool v2,
+                             ImageDescription& image) {
   for (int n = 0; n < kMaxOpcodes && position < reader.Size(); ++n) {
     if (v2 && (position & 1)) ++position;  // version 2 opcodes are word-aligned
     std::uint32_t op = v2 ? reader.U16BE(position) : reader.U8(position);

@@ -3,7 +3,8 @@
 #include <algorithm>
 
 #include "formats/common/byte_reader.h"
-#include "formats/tiff/tiff_util.h"
+#include "formats/common/text_util.h"
+#include "formats/common/tiff_structure.h"
 
 namespace imr::formats {
 namespace {
@@ -11,24 +12,6 @@ namespace {
 constexpr int kMaxChunks = 100000;  // chunks looked at in front of the image data
 constexpr std::uint32_t kMaxChunkLength = 0x7FFFFFFF;
 constexpr std::size_t kMaxText = 256;
-
-constexpr std::uint32_t Type(const char (&t)[5]) {
-  return (std::uint32_t(std::uint8_t(t[0])) << 24) | (std::uint32_t(std::uint8_t(t[1])) << 16) |
-         (std::uint32_t(std::uint8_t(t[2])) << 8) | std::uint32_t(std::uint8_t(t[3]));
-}
-
-std::string Latin1ToUtf8(const std::string& text) {
-  std::string out;
-  for (unsigned char c : text) {
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
 
 // The value of a tEXt or uncompressed iTXt chunk whose keyword is `key`.
 bool TextValue(const std::string& data, bool international, const std::string& key,
@@ -63,10 +46,10 @@ bool PngReader::Open(const ByteSource& source) {
   if (!r.Bytes(0, signature, 8) || !std::equal(signature, signature + 8, kSignature)) return false;
 
   std::uint64_t pos = 8;
-  if (r.U32BE(pos + 4) == Type("CgBI")) {  // Apple's variant puts a chunk before IHDR
+  if (r.U32BE(pos + 4) == FourCC("CgBI")) {  // Apple's variant puts a chunk before IHDR
     pos += 12 + std::uint64_t{r.U32BE(pos)};
   }
-  if (r.U32BE(pos) != 13 || r.U32BE(pos + 4) != Type("IHDR")) return false;
+  if (r.U32BE(pos) != 13 || r.U32BE(pos + 4) != FourCC("IHDR")) return false;
   const std::uint64_t ihdr = pos + 8;
   const std::uint32_t width = r.U32BE(ihdr), height = r.U32BE(ihdr + 4);
   const std::uint8_t depth = r.U8(ihdr + 8), colour = r.U8(ihdr + 9), interlace = r.U8(ihdr + 12);
@@ -77,6 +60,11 @@ bool PngReader::Open(const ByteSource& source) {
   d.columns = width;
   d.rows = height;
   iPalette = colour == 3;
+  // Depths each colour type allows.
+  const bool depthOk = colour == 0   ? depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16
+                       : colour == 3 ? depth == 1 || depth == 2 || depth == 4 || depth == 8
+                                     : depth == 8 || depth == 16;
+  if (!depthOk) return false;
   switch (colour) {
     case 0: d.channelEncoding = depth == 1 ? PXC_CE_BILEVEL : PXC_CE_GRAY; d.inks = 1; break;
     case 2: d.channelEncoding = PXC_CE_RGB; d.inks = 3; break;
@@ -96,18 +84,18 @@ bool PngReader::Open(const ByteSource& source) {
     const std::uint32_t type = r.U32BE(pos + 4);
     const std::uint64_t data = pos + 8;
     if (length > kMaxChunkLength || length > r.Size() - data) break;
-    if (type == Type("IDAT") || type == Type("IEND")) break;
-    if (type == Type("tRNS")) {
+    if (type == FourCC("IDAT") || type == FourCC("IEND")) break;
+    if (type == FourCC("tRNS")) {
       iTransparency = true;
-    } else if (type == Type("pHYs") && length >= 9) {
+    } else if (type == FourCC("pHYs") && length >= 9) {
       // Pixels per unit; unit 1 is the metre, 0 leaves an aspect ratio only.
-      if (r.U8(data + 8) == 1) tiff::SetResolution(d, r.U32BE(data), r.U32BE(data + 4), 0.0254);
-    } else if (type == Type("iCCP") && colorProfile.empty()) {
+      if (r.U8(data + 8) == 1) SetResolution(d, r.U32BE(data), r.U32BE(data + 4), 0.0254);
+    } else if (type == FourCC("iCCP") && colorProfile.empty()) {
       colorProfile = "embedded";  // compressed: the description is not read
-    } else if (type == Type("sRGB") && colorProfile.empty()) {
+    } else if (type == FourCC("sRGB") && colorProfile.empty()) {
       colorProfile = "sRGB IEC61966-2.1";
-    } else if (type == Type("tEXt") || type == Type("iTXt")) {
-      const bool international = type == Type("iTXt");
+    } else if (type == FourCC("tEXt") || type == FourCC("iTXt")) {
+      const bool international = type == FourCC("iTXt");
       const std::string text = r.Text(data, std::min<std::uint32_t>(length, 64 + kMaxText));
       std::string value;
       if (software.empty() && TextValue(text, international, "Software", value)) {
@@ -115,14 +103,14 @@ bool PngReader::Open(const ByteSource& source) {
       } else if (international && text.compare(0, 18, std::string("XML:com.adobe.xmp\0", 18)) == 0) {
         xmp = true;
       }
-    } else if (type == Type("eXIf") && !exif) {
+    } else if (type == FourCC("eXIf") && !exif) {
       exif = true;
-      tiff::SliceSource block(source, data, length);
+      SliceSource block(source, data, length);
       orientation = tiff::ReadExifSummary(block).orientation;
-    } else if (type == Type("acTL") && length >= 8) {
+    } else if (type == FourCC("acTL") && length >= 8) {
       iApng = true;
       iFrameCount = r.U32BE(data);
-    } else if (type == Type("fcTL")) {
+    } else if (type == FourCC("fcTL")) {
       iMainIsFrame = true;
     }
     pos = data + length + 4;
@@ -162,9 +150,9 @@ bool PngReader::NextFrame() {
     if (pos > r.Size() || r.Size() - pos < 12) break;
     const std::uint32_t length = r.U32BE(pos);
     const std::uint32_t type = r.U32BE(pos + 4);
-    if (length > kMaxChunkLength || length > r.Size() - pos - 8 || type == Type("IEND")) break;
+    if (length > kMaxChunkLength || length > r.Size() - pos - 8 || type == FourCC("IEND")) break;
     iNext = pos + 12 + length;
-    if (type == Type("fcTL") && length >= 26) {
+    if (type == FourCC("fcTL") && length >= 26) {
       iFrames.push_back({r.U32BE(pos + 12), r.U32BE(pos + 16)});
       return !r.Failed();
     }
@@ -192,7 +180,7 @@ bool PngReader::Describe(std::uint32_t index, ImageDescription& out) {
   out.inks = iMain.inks;
   out.rotation = iMain.rotation;
   if (iMain.units == PXC_MU_INCH) {
-    tiff::SetResolution(out, iMain.hResolution, iMain.vResolution, 1.0);
+    SetResolution(out, iMain.hResolution, iMain.vResolution, 1.0);
   }
   for (const auto& [key, value] : iMain.extended) {
     if (key == "Compression" || key == "BitsPerSample") out.extended.emplace_back(key, value);

@@ -3,8 +3,10 @@
 #include <optional>
 #include <vector>
 
-#include "formats/bmp/icc_util.h"
 #include "formats/common/byte_reader.h"
+#include "formats/common/embedded_image.h"
+#include "formats/common/icc_profile.h"
+#include "formats/common/text_util.h"
 
 namespace imr::formats {
 
@@ -87,9 +89,7 @@ class PsdReader : public FormatReader {
       out.columns = iThumbnailColumns;
       out.rows = iThumbnailRows;
       if (iThumbnailJpeg) {
-        out.embedded = true;
-        out.embeddedOffset = iThumbnail.offset;
-        out.embeddedLength = iThumbnail.length;
+        out = EmbeddedImage(PXC_IT_THUMBNAIL, iThumbnail.offset, iThumbnail.length);
       } else {
         // Raw thumbnails are the file's own RGB pixels.
         out.channelEncoding = PXC_CE_RGB;
@@ -197,7 +197,9 @@ class PsdReader : public FormatReader {
     if (r.Failed() || width == 0 || height == 0) return;
     std::uint64_t length = range.length - 28;
     if (format == 1) {
-      if (r.U16(range.offset + 28) != 0xFFD8) return;
+      // JFIF data; anything else would reach the pipeline as an image it
+      // cannot describe.
+      if (!HoldsImage(*iSource, range.offset + 28, range.length - 28, EmbeddedKind::kJpeg)) return;
       if (compressed > 0 && compressed < length) length = compressed;
       iThumbnailJpeg = true;
     } else if (format != 0) {
@@ -216,7 +218,7 @@ class PsdReader : public FormatReader {
     std::vector<std::uint8_t> units(chars * 2);
     if (!r.Bytes(range.offset + 9, units.data(), units.size())) return;
     std::string writer;
-    AppendUtf16Be(writer, units.data(), chars);
+    AppendUtf16(writer, units.data(), chars);
     if (!writer.empty()) iSoftware = writer;
   }
 
@@ -233,7 +235,7 @@ class PsdReader : public FormatReader {
       if (chars > 0) {
         std::vector<std::uint8_t> units(chars * 2);
         if (!r.Bytes(at, units.data(), units.size())) break;
-        AppendUtf16Be(name, units.data(), chars);
+        AppendUtf16(name, units.data(), chars);
       }
       iNames.push_back(name);
       at += chars * 2;
@@ -307,13 +309,7 @@ class PsdReader : public FormatReader {
     if (iVersion == 2) out.format = "PSB";
     out.columns = iColumns;
     out.rows = iRows;
-    if (iHResolution > 0) {
-      out.units = PXC_MU_INCH;
-      out.hResolution = iHResolution;
-      out.vResolution = iVResolution;
-      out.hRealSize = iColumns / iHResolution;
-      out.vRealSize = iRows / iVResolution;
-    }
+    SetResolution(out, iHResolution, iVResolution);
     std::uint16_t modeChannels = 1;
     std::vector<std::string> processNames = {"Gray"};
     switch (iMode) {
@@ -378,9 +374,7 @@ class PsdReader : public FormatReader {
     }
     out.extended.emplace_back("BitsPerSample", std::to_string(iDepth));
     if (iProfile.length > 0) {
-      ByteReader r(*iSource);
-      const std::string description = IccDescription(r, iProfile.offset, iProfile.length);
-      out.extended.emplace_back("ColorProfile", description.empty() ? "embedded" : description);
+      out.extended.emplace_back("ColorProfile", IccColorProfile(*iSource, iProfile.offset, iProfile.length));
     }
     if (iExif) out.extended.emplace_back("Exif", "yes");
     if (iXmp) out.extended.emplace_back("XMP", "yes");

@@ -48,13 +48,7 @@ bool DescribePcx(ByteReader& reader, std::uint64_t at, ImageDescription& out) {
     out.channelEncoding = PXC_CE_INDEXED;  // EGA planes or a VGA palette
     out.inks = 1;
   }
-  if (hDpi > 0 && vDpi > 0) {
-    out.units = PXC_MU_INCH;
-    out.hResolution = hDpi;
-    out.vResolution = vDpi;
-    out.hRealSize = out.columns / out.hResolution;
-    out.vRealSize = out.rows / out.vResolution;
-  }
+  SetResolution(out, hDpi, vDpi);
   static const char* const kVersions[] = {"2.5", "", "2.8", "2.8", "Windows", "3.0"};
   out.version = kVersions[version];
   out.extended.emplace_back("Compression", encoding == 1 ? "RLE" : "None");

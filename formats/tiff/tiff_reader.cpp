@@ -3,7 +3,8 @@
 #include <algorithm>
 
 #include "formats/common/byte_reader.h"
-#include "formats/tiff/icc_util.h"
+#include "formats/common/embedded_image.h"
+#include "formats/common/icc_profile.h"
 
 namespace imr::formats {
 namespace {
@@ -198,12 +199,11 @@ bool TiffReader::Open(const ByteSource& source) {
 void TiffReader::AddEmbedded(const Ifd& ifd, bool fromSubIfd) {
   if (iEmbedded.size() >= kMaxImages) return;
   const tiff::Structure& t = *iTiff;
-  const std::uint64_t size = iSource->Size();
   auto add = [&](std::uint64_t offset, std::uint64_t length, bool preview) {
-    if (length == 0 || offset >= size || length > size - offset) return;
+    if (!HoldsImage(*iSource, offset, length, EmbeddedKind::kJpeg)) return;
     Embedded e{offset, length, preview ? PXC_IT_PREVIEW : PXC_IT_THUMBNAIL};
     std::uint32_t c = 0, r = 0;
-    if (tiff::JpegFrameSize(*iSource, offset, length, c, r)) {
+    if (JpegFrameSize(*iSource, offset, length, c, r)) {
       e.type = std::max(c, r) <= 256 ? PXC_IT_THUMBNAIL : PXC_IT_PREVIEW;
     }
     iEmbedded.push_back(e);
@@ -284,7 +284,7 @@ void TiffReader::Fill(const Ifd& ifd, Role role, ImageDescription& out) const {
   if (x && !y) y = x;
   if (y && !x) x = y;
   const std::uint64_t unit = t.UInt(ifd, tiff::kResolutionUnit).value_or(2);
-  if (x && (unit == 2 || unit == 3)) tiff::SetResolution(out, *x, *y, unit == 3 ? 2.54 : 1.0);
+  if (x && (unit == 2 || unit == 3)) SetResolution(out, *x, *y, unit == 3 ? 2.54 : 1.0);
 
   // Colour.
   // Without SamplesPerPixel, one sample per BitsPerSample value.
@@ -377,8 +377,7 @@ void TiffReader::Fill(const Ifd& ifd, Role role, ImageDescription& out) const {
   }
   if (std::string b = BitsText(bits); !b.empty()) out.extended.emplace_back("BitsPerSample", b);
   if (auto [o, e] = find(tiff::kIccProfile); e) {
-    tiff::SliceSource profile(*iSource, e->position, t.ValueBytes(*e));
-    out.extended.emplace_back("ColorProfile", tiff::IccColorProfileValue(profile));
+    out.extended.emplace_back("ColorProfile", IccColorProfile(*iSource, e->position, t.ValueBytes(*e)));
   }
   if (auto [o, e] = find(tiff::kExifIfd); e) out.extended.emplace_back("Exif", "yes");
   if (auto [o, e] = find(tiff::kXmp); e) out.extended.emplace_back("XMP", "yes");
@@ -406,10 +405,7 @@ bool TiffReader::Describe(std::uint32_t index, ImageDescription& out) {
   }
   const std::size_t e = index - iImages.size();
   if (e >= iEmbedded.size()) return false;
-  out.embedded = true;
-  out.type = iEmbedded[e].type;
-  out.embeddedOffset = iEmbedded[e].offset;
-  out.embeddedLength = iEmbedded[e].length;
+  out = EmbeddedImage(iEmbedded[e].type, iEmbedded[e].offset, iEmbedded[e].length);
   return true;
 }
 

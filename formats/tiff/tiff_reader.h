@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "formats/common/format_reader.h"
-#include "formats/tiff/tiff_util.h"
+#include "formats/common/tiff_structure.h"
 
 namespace imr::formats {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "formats/common/byte_reader.h"
-#include "formats/tiff/icc_util.h"
-#include "formats/tiff/tiff_util.h"
+#include "formats/common/icc_profile.h"
+#include "formats/common/tiff_structure.h"
 
 namespace imr::formats {
 namespace {
@@ -17,6 +17,15 @@ std::uint32_t U24(ByteReader& r, std::uint64_t pos) {
 
 // Next chunk after the one at `pos` of payload `size`: chunks are padded to even.
 std::uint64_t After(std::uint64_t pos, std::uint64_t size) { return pos + 8 + size + (size & 1); }
+
+// The orientation of an EXIF chunk's payload; some writers keep JPEG's
+// "Exif\0\0" in front of the TIFF header.
+std::uint64_t ExifOrientation(const ByteSource& source, std::uint64_t data, std::uint64_t size) {
+  ByteReader r(source);
+  const std::uint64_t skip = r.Text(data, 6) == std::string("Exif\0\0", 6) ? 6 : 0;
+  SliceSource exif(source, data + skip, size - std::min(size, skip));
+  return tiff::ReadExifSummary(exif).orientation;
+}
 
 }  // namespace
 
@@ -93,13 +102,9 @@ bool WebpReader::Open(const ByteSource& source) {
     const std::uint64_t data = pos + 8;
     if (size > iEnd - data) break;
     if (id == "ICCP") {
-      tiff::SliceSource profile(source, data, size);
-      iColorProfile = tiff::IccColorProfileValue(profile);
+      iColorProfile = IccColorProfile(source, data, size);
     } else if (id == "EXIF") {
-      // Some writers keep JPEG's "Exif\0\0" in front of the TIFF header.
-      const std::uint64_t skip = r.Text(data, 6) == std::string("Exif\0\0", 6) ? 6 : 0;
-      tiff::SliceSource exif(source, data + skip, size - std::min(size, skip));
-      iOrientation = tiff::ReadExifSummary(exif).orientation;
+      iOrientation = ExifOrientation(source, data, size);
     } else if (id == "ANMF") {
       break;
     } else if (!iAnimated && !haveBitstream && (id == "ALPH" || id == "VP8 " || id == "VP8L")) {
@@ -142,11 +147,7 @@ bool WebpReader::NextFrame() {
       iFrames.push_back(frame);
       return !r.Failed();
     }
-    if (id == "EXIF") {
-      const std::uint64_t skip = r.Text(data, 6) == std::string("Exif\0\0", 6) ? 6 : 0;
-      tiff::SliceSource exif(*iSource, data + skip, size - std::min(size, skip));
-      iOrientation = tiff::ReadExifSummary(exif).orientation;
-    }
+    if (id == "EXIF") iOrientation = ExifOrientation(*iSource, data, size);
   }
   iDone = true;
   return false;

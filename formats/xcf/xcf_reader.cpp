@@ -6,8 +6,8 @@
 #include <cmath>
 #include <string>
 
-#include "formats/bmp/icc_util.h"
 #include "formats/common/byte_reader.h"
+#include "formats/common/icc_profile.h"
 
 namespace imr::formats {
 
@@ -159,13 +159,7 @@ class XcfReader : public FormatReader {
     const bool resolutionOk = std::isfinite(xRes) && std::isfinite(yRes) &&
                               xRes >= kMinResolution && yRes >= kMinResolution &&
                               xRes <= kMaxResolution && yRes <= kMaxResolution;
-    if (resolutionOk) {
-      out.units = PXC_MU_INCH;
-      out.hResolution = xRes;
-      out.vResolution = yRes;
-      out.hRealSize = iWidth / xRes;
-      out.vRealSize = iHeight / yRes;
-    }
+    if (resolutionOk) SetResolution(out, xRes, yRes);
     if (compression >= 0) {
       static const char* const kNames[] = {"None", "RLE", "zlib", "Fractal"};
       out.extended.emplace_back("Compression", compression < 4 ? kNames[compression] : "Unknown");
@@ -213,8 +207,7 @@ class XcfReader : public FormatReader {
       const std::uint64_t data = sizeAt + 4;
       if (r.Failed() || length > end - data) break;
       if (name == "icc-profile") {
-        profile = IccDescription(r, data, length);
-        if (profile.empty()) profile = "embedded";
+        profile = IccColorProfile(*iSource, data, length);
       } else if (name == "exif-data" || name == "jpeg-exif-data") {
         exif = true;
       } else if (name == "gimp-metadata") {

@@ -3,36 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "formats/common/byte_reader.h"
 #include "formats/pdf/pdf_object_util.h"
+#include "tests/formats/reader_test_support.h"
 
 namespace imr::formats {
 namespace {
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::string Extended(const ImageDescription& image, const std::string& key) {
-  for (const auto& [k, v] : image.extended) {
-    if (k == key) return v;
-  }
-  return "";
-}
+using namespace test;
 
 bool Describe(const std::string& bytes, ImageDescription& image) {
-  MemorySource source(bytes.data(), bytes.size());
-  auto reader = MakePdfReader();
-  if (!reader->Open(source) || !reader->Describe(0, image)) return false;
-  ImageDescription none;
-  EXPECT_FALSE(reader->Describe(1, none));
-  return true;
+  return DescribeSingle(MakePdfReader, bytes, image);
 }
 
 // A classic PDF from numbered objects 1..n with a correct cross-reference table.
@@ -76,12 +60,13 @@ TEST(PdfReader, SamplesAgreeWithIdentify) {
   const std::string corpus = std::string(IMR_CORPUS) + "/exiftool/";
   const Sample samples[] = {
       {"a4_three_pages.pdf", "1.7", 595, 842, 3, PXC_IR_NONE},
-      {"rotate90.pdf", "1.7", 300, 200, 1, PXC_IR_90},
+      // identify turns a /Rotate page: its width and height are these swapped
+      {"rotate90.pdf", "1.7", 200, 300, 1, PXC_IR_90},
       {"linearized.pdf", "1.7", 200, 300, 3, PXC_IR_NONE},
       {"encrypted.pdf", "1.7", 595, 842, 3, PXC_IR_NONE},
       {"pillow_150dpi.pdf", "1.4", 144, 72, 1, PXC_IR_NONE},
-      {"xref_stream_update.pdf", "1.5", 595, 420, 2, PXC_IR_270},
-      {"hybrid.pdf", "1.5", 595, 420, 2, PXC_IR_270},
+      {"xref_stream_update.pdf", "1.5", 420, 595, 2, PXC_IR_270},
+      {"hybrid.pdf", "1.5", 420, 595, 2, PXC_IR_270},
   };
   for (const Sample& sample : samples) {
     SCOPED_TRACE(sample.path);
@@ -100,7 +85,7 @@ TEST(PdfReader, SamplesAgreeWithIdentify) {
     EXPECT_EQ(image.vResolution, 72);
     EXPECT_EQ(image.units, PXC_MU_INCH);
     EXPECT_EQ(image.channelEncoding, PXC_CE_VECTOR);
-    EXPECT_EQ(Extended(image, "Pages"), std::to_string(sample.pages));
+    EXPECT_EQ(Detail(image, "Pages"), std::to_string(sample.pages));
   }
   for (const char* name : {"PDF.pdf", "PDF2.pdf"}) {
     std::string bytes = ReadFile(corpus + name);
@@ -112,9 +97,9 @@ TEST(PdfReader, SamplesAgreeWithIdentify) {
     if (std::string(name) == "PDF.pdf") {
       EXPECT_EQ(image.columns, 8u);
       EXPECT_EQ(image.rows, 8u);
-      EXPECT_EQ(Extended(image, "Creator"), "Adobe Photoshop 7.0");
-      EXPECT_EQ(Extended(image, "Software"), "Adobe Photoshop for Macintosh");
-      EXPECT_EQ(Extended(image, "XMP"), "yes");
+      EXPECT_EQ(Detail(image, "Creator"), "Adobe Photoshop 7.0");
+      EXPECT_EQ(Detail(image, "Software"), "Adobe Photoshop for Macintosh");
+      EXPECT_EQ(Detail(image, "XMP"), "yes");
     } else {
       EXPECT_EQ(image.columns, 612u);
       EXPECT_EQ(image.rows, 792u);
@@ -126,33 +111,33 @@ TEST(PdfReader, ReportsDocumentDetails) {
   const std::string data = std::string(IMR_TEST_DATA) + "/formats/pdf/";
   ImageDescription image;
   ASSERT_TRUE(Describe(ReadFile(data + "a4_three_pages.pdf"), image));
-  EXPECT_EQ(Extended(image, "Title"), "Three A4 pages");
-  EXPECT_EQ(Extended(image, "Creator"), "IMR sample");
-  EXPECT_EQ(Extended(image, "Software"), "GPL Ghostscript 10.00.0");
+  EXPECT_EQ(Detail(image, "Title"), "Three A4 pages");
+  EXPECT_EQ(Detail(image, "Creator"), "IMR sample");
+  EXPECT_EQ(Detail(image, "Software"), "GPL Ghostscript 10.00.0");
   EXPECT_NEAR(image.hRealSize, 595.3 / 72, 1e-9);
   EXPECT_NEAR(image.vRealSize, 841.9 / 72, 1e-9);
-  EXPECT_EQ(Extended(image, "Encrypted"), "");
+  EXPECT_EQ(Detail(image, "Encrypted"), "");
 
   // the information strings of an encrypted file are encrypted: not reported
   ASSERT_TRUE(Describe(ReadFile(data + "encrypted.pdf"), image));
-  EXPECT_EQ(Extended(image, "Encrypted"), "yes");
-  EXPECT_EQ(Extended(image, "Title"), "");
+  EXPECT_EQ(Detail(image, "Encrypted"), "yes");
+  EXPECT_EQ(Detail(image, "Title"), "");
 
   ASSERT_TRUE(Describe(ReadFile(data + "linearized.pdf"), image));
-  EXPECT_EQ(Extended(image, "Linearized"), "yes");
+  EXPECT_EQ(Detail(image, "Linearized"), "yes");
 
   // object streams, a cross-reference stream and an update whose table
   // replaces the information dictionary
   ASSERT_TRUE(Describe(ReadFile(data + "xref_stream_update.pdf"), image));
-  EXPECT_EQ(Extended(image, "Title"), "Updated title");
-  EXPECT_EQ(Extended(image, "Software"), "make_samples.py");
-  EXPECT_EQ(Extended(image, "XMP"), "yes");
-  EXPECT_EQ(Extended(image, "CropBox"), "10 10 400 580");
-  EXPECT_NEAR(image.hRealSize, 595.28 / 72, 1e-9);  // rotated a quarter turn
-  EXPECT_NEAR(image.vRealSize, 419.53 / 72, 1e-9);
+  EXPECT_EQ(Detail(image, "Title"), "Updated title");
+  EXPECT_EQ(Detail(image, "Software"), "make_samples.py");
+  EXPECT_EQ(Detail(image, "XMP"), "yes");
+  EXPECT_EQ(Detail(image, "CropBox"), "10 10 400 580");
+  EXPECT_NEAR(image.hRealSize, 419.53 / 72, 1e-9);  // as stored, to be turned a quarter
+  EXPECT_NEAR(image.vRealSize, 595.28 / 72, 1e-9);
 
   ASSERT_TRUE(Describe(ReadFile(data + "hybrid.pdf"), image));
-  EXPECT_EQ(Extended(image, "Title"), "Original");  // UTF-16 in the object stream
+  EXPECT_EQ(Detail(image, "Title"), "Original");  // UTF-16 in the object stream
 }
 
 TEST(PdfReader, RoundsPageSizesAsGhostscript) {
@@ -167,8 +152,9 @@ TEST(PdfReader, RoundsPageSizesAsGhostscript) {
                                  "<< /Type /Pages /Kids [3 0 R] /Count 4 /MediaBox [-10 -10 90.5 190.4] /Rotate -90 >>",
                                  "<< /Type /Page /Parent 2 0 R >>"}),
                        image));
-  EXPECT_EQ(image.columns, 200u);
-  EXPECT_EQ(image.rows, 101u);
+  EXPECT_EQ(image.columns, 101u);  // the page as stored, and how to turn it
+  EXPECT_EQ(image.rows, 200u);
+  EXPECT_NEAR(image.hRealSize, 100.5 / 72, 1e-9);
   EXPECT_EQ(image.rotation, PXC_IR_270);
   EXPECT_EQ(image.pages, 4);
 
@@ -260,8 +246,8 @@ TEST(PdfReader, EncryptedFileWithCompressedPageTreeHasUnknownCount) {
   ASSERT_TRUE(Describe(pdf, image));
   EXPECT_EQ(image.pages, 0);
   EXPECT_EQ(image.columns, 0u);
-  EXPECT_EQ(Extended(image, "Encrypted"), "yes");
-  EXPECT_EQ(Extended(image, "Pages"), "");
+  EXPECT_EQ(Detail(image, "Encrypted"), "yes");
+  EXPECT_EQ(Detail(image, "Pages"), "");
 
   // the same without /Encrypt is simply broken
   std::string plain = pdf;
@@ -305,21 +291,6 @@ TEST(PdfReader, EveryTruncationOfASampleIsSafe) {
     std::string prefix = bytes.substr(0, length);
     if (Describe(prefix, image)) {
       EXPECT_LE(image.pages, 2);
-    }
-  }
-}
-
-TEST(PdfReader, OpensEveryRegressionInput) {
-  const std::filesystem::path folder = std::filesystem::path(IMR_TEST_DATA) / "formats/pdf/regress";
-  if (!std::filesystem::exists(folder)) return;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    std::string bytes = ReadFile(entry.path().string());
-    MemorySource source(bytes.data(), bytes.size());
-    auto reader = MakePdfReader();
-    if (reader->Open(source)) {
-      ImageDescription image;
-      for (std::uint32_t i = 0; i < 64 && reader->Describe(i, image); ++i) {
-      }
     }
   }
 }

@@ -3,38 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "formats/common/byte_reader.h"
+#include "tests/formats/reader_test_support.h"
 
 namespace imr::formats {
 namespace {
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::string Extended(const ImageDescription& image, const std::string& key) {
-  for (const auto& [k, v] : image.extended) {
-    if (k == key) return v;
-  }
-  return "";
-}
+using namespace test;
 
 bool Describe(const std::string& bytes, ImageDescription& image) {
-  MemorySource source(bytes.data(), bytes.size());
-  auto reader = MakePictReader();
-  if (!reader->Open(source) || !reader->Describe(0, image)) return false;
-  ImageDescription none;
-  EXPECT_FALSE(reader->Describe(1, none));
-  return true;
+  return DescribeSingle(MakePictReader, bytes, image);
 }
-
-std::string Be16(std::uint16_t v) { return {static_cast<char>(v >> 8), static_cast<char>(v)}; }
-std::string Be32(std::uint32_t v) { return Be16(static_cast<std::uint16_t>(v >> 16)) + Be16(static_cast<std::uint16_t>(v)); }
 
 // picSize and frame (top, left, bottom, right).
 std::string Frame(std::int16_t top, std::int16_t left, std::int16_t bottom, std::int16_t right) {
@@ -77,7 +58,7 @@ TEST(PictReader, SamplesAgreeWithIdentify) {
     EXPECT_EQ(image.units, PXC_MU_INCH);
     EXPECT_DOUBLE_EQ(image.hRealSize, sample.columns / 72.0);
     EXPECT_EQ(image.channelEncoding, sample.encoding);
-    EXPECT_EQ(Extended(image, "BitsPerSample"), sample.bits);
+    EXPECT_EQ(Detail(image, "BitsPerSample"), sample.bits);
   }
   // no preamble; identify rejects it for its clip region, which is no rectangle
   ImageDescription image;
@@ -110,13 +91,13 @@ TEST(PictReader, ReadsPictureContents) {
   EXPECT_EQ(image.rows, 72u);
   EXPECT_DOUBLE_EQ(image.hRealSize, 2.0);
   EXPECT_EQ(image.channelEncoding, PXC_CE_INDEXED);
-  EXPECT_EQ(Extended(image, "BitsPerSample"), "4");
+  EXPECT_EQ(Detail(image, "BitsPerSample"), "4");
 
   // a drawing, a QuickTime-compressed picture, and an empty picture
   ASSERT_TRUE(Describe(Frame(0, 0, 10, 10) + Version2() + Be16(0x0030) + std::string(8, '\0'), image));
   EXPECT_EQ(image.channelEncoding, PXC_CE_VECTOR);
   ASSERT_TRUE(Describe(Frame(0, 0, 10, 10) + Version2() + Be16(0x8200) + Be32(4) + "jpeg", image));
-  EXPECT_EQ(Extended(image, "Compression"), "QuickTime");
+  EXPECT_EQ(Detail(image, "Compression"), "QuickTime");
   ASSERT_TRUE(Describe(Frame(0, 0, 10, 10) + Version2() + Be16(0x00FF), image));
   EXPECT_EQ(image.channelEncoding, PXC_CE_VECTOR);
   // a frame with negative coordinates still has its size
@@ -137,15 +118,6 @@ TEST(PictReader, RejectsWhatIsNoPicture) {
   ASSERT_TRUE(Describe(Frame(0, 0, 10, 10) + Version2() + Be16(0x9000) + Be32(0xFFFFFFFF), image));
   ASSERT_TRUE(Describe(Frame(0, 0, 10, 10) + Version2() + Be16(0x009A) + "\0\0", image));
   EXPECT_EQ(image.channelEncoding, PXC_CE_VECTOR);
-}
-
-TEST(PictReader, OpensEveryRegressionInput) {
-  const std::filesystem::path folder = std::filesystem::path(IMR_TEST_DATA) / "formats/pict/regress";
-  if (!std::filesystem::exists(folder)) return;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    ImageDescription image;
-    Describe(ReadFile(entry.path().string()), image);
-  }
 }
 
 }  // namespace

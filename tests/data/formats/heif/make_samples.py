@@ -68,31 +68,36 @@ def ispe(width, height):
     return full(b"ispe", 0, 0, struct.pack(">II", width, height))
 
 
-hvcc = config("im.heic", b"hvcC")
-av1c = config("im.avif", b"av1C")
-av1c = av1c[:10] + bytes([av1c[10] | 0x40]) + av1c[11:]  # high bit depth: 10 bits
-alpha = full(b"auxC", 0, 0, b"urn:mpeg:hevc:2015:auxid:1\0")
-nclx = box(b"colr", b"nclx" + struct.pack(">HHHB", 1, 13, 0, 0x80))
-icc = box(b"colr", b"prof" + open("/usr/share/color/icc/ghostscript/a98.icc", "rb").read())
+def main():
+    hvcc = config("im.heic", b"hvcC")
+    av1c = config("im.avif", b"av1C")
+    av1c = av1c[:10] + bytes([av1c[10] | 0x40]) + av1c[11:]  # high bit depth: 10 bits
+    alpha = full(b"auxC", 0, 0, b"urn:mpeg:hevc:2015:auxid:1\0")
+    nclx = box(b"colr", b"nclx" + struct.pack(">HHHB", 1, 13, 0, 0x80))
+    icc = box(b"colr", b"prof" + open("/usr/share/color/icc/ghostscript/a98.icc", "rb").read())
 
-# 640x480 HEVC primary turned a quarter anticlockwise, then mirrored left to
-# right; a 160x120 thumbnail; a premultiplied alpha; Exif and XMP items
-rotated = heif(
-    [b"heic", b"mif1", b"heic"],
-    [infe(1, b"hvc1"), infe(2, b"hvc1"), infe(3, b"hvc1"), infe(4, b"Exif"),
-     infe(5, b"mime", b"XMP", b"application/rdf+xml")],
-    [hvcc, ispe(640, 480), box(b"irot", b"\x01"), box(b"imir", b"\x00"), ispe(160, 120), alpha, icc],
-    [(1, [0x81, 2, 7, 3, 4]), (2, [0x81, 5]), (3, [0x81, 2, 6])],
-    [(b"thmb", 2, [1]), (b"auxl", 3, [1]), (b"prem", 1, [3]), (b"cdsc", 4, [1]), (b"cdsc", 5, [1])])
+    # 640x480 HEVC primary turned a quarter anticlockwise, then mirrored left to
+    # right; a 160x120 thumbnail; a premultiplied alpha; Exif and XMP items
+    rotated = heif(
+        [b"heic", b"mif1", b"heic"],
+        [infe(1, b"hvc1"), infe(2, b"hvc1"), infe(3, b"hvc1"), infe(4, b"Exif"),
+         infe(5, b"mime", b"XMP", b"application/rdf+xml")],
+        [hvcc, ispe(640, 480), box(b"irot", b"\x01"), box(b"imir", b"\x00"), ispe(160, 120), alpha, icc],
+        [(1, [0x81, 2, 7, 3, 4]), (2, [0x81, 5]), (3, [0x81, 2, 6])],
+        [(b"thmb", 2, [1]), (b"auxl", 3, [1]), (b"prem", 1, [3]), (b"cdsc", 4, [1]), (b"cdsc", 5, [1])])
 
-# 10-bit AVIF, nclx colour with an identity matrix, a 300x200 preview
-avif = heif(
-    [b"avif", b"mif1", b"miaf"],
-    [infe(1, b"av01"), infe(2, b"av01")],
-    [av1c, ispe(1200, 800), box(b"pixi", b"\0\0\0\0\x03\x0a\x0a\x0a"), nclx, ispe(300, 200), box(b"irot", b"\x02")],
-    [(1, [0x81, 2, 3, 4]), (2, [0x81, 5, 6])],
-    [(b"thmb", 2, [1])])
+    # 10-bit AVIF, nclx colour with an identity matrix, a 300x200 preview
+    avif = heif(
+        [b"avif", b"mif1", b"miaf"],
+        [infe(1, b"av01"), infe(2, b"av01")],
+        [av1c, ispe(1200, 800), box(b"pixi", b"\0\0\0\0\x03\x0a\x0a\x0a"), nclx, ispe(300, 200), box(b"irot", b"\x02")],
+        [(1, [0x81, 2, 3, 4]), (2, [0x81, 5, 6])],
+        [(b"thmb", 2, [1])])
 
-for name, data in [("rotated_thumb_alpha.heic", rotated), ("avif_preview.avif", avif)]:
-    with open(name, "wb") as f:
-        f.write(data)
+    for name, data in [("rotated_thumb_alpha.heic", rotated), ("avif_preview.avif", avif)]:
+        with open(name, "wb") as f:
+            f.write(data)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,26 @@
+// Text conversions the readers share: code points and UTF-16 to UTF-8, and
+// the trimming of the padded strings that files store.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace imr::formats {
+
+// Appends code point `code` as UTF-8; values past U+10FFFF become U+FFFD.
+void AppendUtf8(std::string& out, std::uint32_t code);
+
+// Appends `count` UTF-16 code units from `bytes` (2 * count bytes, big-endian
+// unless `littleEndian`) as UTF-8, up to the first NUL unit.  Surrogate pairs
+// are joined; an unpaired surrogate becomes U+FFFD.
+void AppendUtf16(std::string& out, const std::uint8_t* bytes, std::size_t count,
+                 bool littleEndian = false);
+
+// ISO 8859-1 text as UTF-8.
+std::string Latin1ToUtf8(const std::string& text);
+
+// `text` up to its first NUL, without trailing blanks, tabs and line ends.
+std::string TrimPadding(std::string text);
+
+}  // namespace imr::formats

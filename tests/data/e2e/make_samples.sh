@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# Writes the end-to-end samples of every format family into the folders
+# beside this script (ImageMagick 6, libtiff-tools, netpbm, Ghostscript and
+# /usr/bin/python3 with Pillow).  Run it from anywhere; it replaces the files.
+set -euo pipefail
+cd "$(dirname "$0")"
+rm -rf tiff jpeg web raster layered document boxed
+mkdir -p tiff jpeg web raster layered document boxed
+py=/usr/bin/python3
+
+# --- tiff: pages, CMYK, 16-bit grey in centimetres, Group 4, BigTIFF, tiles, orientation
+convert -size 24x16 xc:red -size 12x8 xc:blue -size 9x14 gradient: -depth 8 -compress lzw tiff/pages.tif
+convert -size 20x15 gradient:red-blue -colorspace CMYK -depth 8 -density 300 -units PixelsPerInch tiff/cmyk_300dpi.tif
+convert -size 18x10 gradient: -depth 16 -colorspace Gray -density 40 -units PixelsPerCentimeter tiff/gray16_cm.tif
+convert -size 33x17 pattern:checkerboard -monochrome -compress group4 -density 200 tiff/bilevel_g4.tif
+convert -size 14x9 xc:orange -depth 8 TIFF64:tiff/bigtiff.tif
+convert -size 40x36 gradient:green-yellow -depth 8 -compress none tiff/strips.tif
+tiffcp -t -w 16 -l 16 tiff/strips.tif tiff/tiled.tif && rm tiff/strips.tif
+convert -size 21x13 gradient:red-blue -depth 8 tiff/oriented.tif && tiffset -s 274 6 tiff/oriented.tif
+convert -size 16x16 gradient:white-black -alpha set -channel A -evaluate set 40% +channel -depth 8 -compress zip tiff/rgba_zip.tif
+
+# --- jpeg: JFIF densities, progressive CMYK, grey, EXIF with orientation and a thumbnail, MPO
+convert -size 32x24 gradient:red-blue -quality 80 -density 96 -units PixelsPerInch jpeg/jfif_96dpi.jpg
+convert -size 30x20 gradient:red-blue -colorspace CMYK -interlace Plane jpeg/cmyk_progressive.jpg
+convert -size 27x19 gradient: -colorspace Gray -density 50 -units PixelsPerCentimeter jpeg/gray_dpcm.jpg
+convert -size 17x11 gradient:cyan-magenta -density 1x1 -units Undefined jpeg/aspect_only.jpg
+$py make_special.py exif-jpeg jpeg/exif_thumbnail.jpg
+$py -c "
+from PIL import Image
+frames = [Image.new('RGB', (20, 14), c) for c in ('red', 'green')]
+frames[0].save('jpeg/stereo.mpo', save_all=True, append_images=frames[1:])"
+
+# --- web: PNG (alpha, palette, 16-bit grey, density, APNG), GIF (animation, 87a), WebP
+convert -size 19x13 gradient:red-blue -alpha set -channel A -evaluate set 60% +channel web/rgba.png
+convert -size 25x9 gradient:red-blue -colors 8 -transparent red PNG8:web/palette_trns.png
+convert -size 11x7 gradient: -depth 16 -colorspace Gray -density 72 -units PixelsPerInch web/gray16.png
+convert -size 23x15 gradient:yellow-blue -density 59 -units PixelsPerCentimeter web/dpcm.png
+$py -c "
+from PIL import Image
+frames = [Image.new('RGBA', (16, 10), c) for c in ('red', 'green', 'blue')]
+frames[0].save('web/anim.png', save_all=True, append_images=frames[1:], duration=100)"
+convert -delay 10 -size 15x11 xc:red -size 15x11 xc:green -size 15x11 xc:blue -loop 0 web/anim.gif
+convert -size 13x8 gradient:red-blue -colors 16 GIF87:web/still87.gif
+convert -size 26x18 gradient:red-blue -quality 70 web/lossy.webp
+convert -size 14x10 gradient:red-blue -alpha set -channel A -evaluate set 50% +channel -define webp:lossless=true web/lossless_alpha.webp
+$py -c "
+from PIL import Image
+frames = [Image.new('RGB', (12, 9), c) for c in ('red', 'green', 'blue', 'white')]
+frames[0].save('web/anim.webp', save_all=True, append_images=frames[1:], duration=80)"
+
+# --- raster: BMP, ICO/CUR/ICNS, TGA, PCX/DCX, SGI, Netpbm, QOI, DDS
+convert -size 22x14 gradient:red-blue -density 300 -units PixelsPerInch BMP3:raster/rgb24_300dpi.bmp
+convert -size 20x12 gradient:red-blue -colors 16 -compress RLE BMP3:raster/rle8.bmp
+convert -size 10x10 gradient:red-blue -alpha set -channel A -evaluate set 30% +channel BMP:raster/argb32.bmp
+convert -size 12x6 gradient:red-blue BMP2:raster/os2.bmp
+convert -size 64x64 gradient:red-blue -define icon:auto-resize=48,32,16 raster/sizes.ico
+$py -c "
+from PIL import Image
+Image.linear_gradient('L').resize((64, 64)).convert('RGBA').save('raster/icons.icns', sizes=[(16, 16), (32, 32), (64, 64)])"
+convert -size 18x12 gradient:red-blue -depth 8 -type TrueColor -compress RLE TGA:raster/rgb_rle.tga
+convert -size 16x9 gradient: -depth 8 -type Grayscale TGA:raster/gray.tga
+convert -size 31x17 gradient:red-blue -depth 8 -density 150 -units PixelsPerInch PCX:raster/rgb_150dpi.pcx
+pgmramp -lr 19 7 | pgmtoppm white | ppmquant 16 2>/dev/null | ppmtopcx > raster/pal.pcx
+convert -size 10x10 xc:red -size 14x6 xc:blue DCX:raster/pages.dcx
+convert -size 21x11 gradient:red-blue -depth 8 SGI:raster/rgb.sgi
+convert -size 13x7 gradient: -depth 16 -type Grayscale SGI:raster/gray16.sgi
+pbmmake -g 17 5 > raster/raw.pbm
+pbmmake -plain -b 6 4 > raster/plain.pbm
+pgmramp -tb 9 12 > raster/raw.pgm
+ppmmake green 7 3 | pnmtoplainpnm > raster/plain.ppm
+convert -size 8x5 gradient:red-blue -depth 16 PPM:raster/raw16.ppm
+convert -size 9x6 gradient:red-blue -alpha set -depth 8 PAM:raster/rgba.pam
+convert -size 10x4 gradient:red-blue PFM:raster/rgb.pfm
+$py make_special.py qoi raster/rgb.qoi
+convert -size 16x8 gradient:red-blue -define dds:compression=dxt1 -define dds:mipmaps=0 DDS:raster/dxt1.dds
+convert -size 32x16 gradient:red-blue -alpha set -define dds:compression=dxt5 -define dds:mipmaps=2 DDS:raster/dxt5_mips.dds
+
+# --- layered: PSD (flat and with layers), PSB, XCF
+convert -size 24x18 gradient:red-blue -density 72 -units PixelsPerInch PSD:layered/flat.psd
+convert -size 20x14 xc:white \( -size 8x6 xc:red \) \( -size 5x9 xc:blue \) layered/layers.psd
+convert -size 16x11 gradient:red-blue -colorspace CMYK -density 200 -units PixelsPerInch PSB:layered/cmyk.psb
+$py make_special.py xcf layered/two_layers.xcf
+
+# --- document: EPS, PostScript, PDF, PICT
+convert -size 20x10 xc:red -density 144 eps2:document/red_144dpi.eps
+printf '%%!PS-Adobe-3.0 EPSF-3.0\n%%%%BoundingBox: 0 0 130 91\n%%%%HiResBoundingBox: 0 0 129.6 90.4\n%%%%Creator: (make_samples.sh)\n%%%%EndComments\nnewpath 10 10 moveto 100 60 rlineto stroke\n%%%%EOF\n' > document/drawing.eps
+printf '%%!PS-Adobe-3.0\n%%%%BoundingBox: 0 0 200 100\n%%%%Pages: 2\n%%%%EndComments\n%%%%Page: 1 1\nshowpage\n%%%%Page: 2 2\nshowpage\n%%%%EOF\n' > document/two_pages.ps
+gs -q -dNOPAUSE -dBATCH -sDEVICE=pdfwrite -sOutputFile=document/three_pages.pdf -c \
+  "<< /PageSize [300 200] >> setpagedevice showpage showpage showpage"
+$py -c "
+from PIL import Image
+Image.new('RGB', (40, 20), 'blue').save('document/pillow_100dpi.pdf', resolution=100)"
+$py make_special.py rotated-pdf document/rotated.pdf
+ppmmake blue 23 11 | ppmtopict > document/rgb.pict 2>/dev/null
+convert -size 17x9 gradient:red-blue -colors 8 PICT:document/palette.pict
+
+# --- boxed: JPEG 2000 (JP2, J2K), HEIF, AVIF
+convert -size 24x20 gradient:red-blue JP2:boxed/rgb.jp2
+convert -size 15x9 gradient: -colorspace Gray J2K:boxed/gray.j2k
+convert -size 22x12 gradient:red-blue -alpha set -channel A -evaluate set 50% +channel JP2:boxed/rgba.jp2
+convert -size 32x24 gradient:red-blue boxed/still.heic
+convert -size 30x16 gradient:red-blue boxed/still.avif
+$py make_special.py rotated-heif boxed/still.heic boxed/rotated.heic
