@@ -46,12 +46,13 @@ bool WaitFor(const std::atomic<bool>& flag) {
 
 }  // namespace
 
+// Readers find every published creator, and no unpublished one, while one
+// thread keeps registering.
 TEST(Concurrency, CreatorsAreFoundWhileOthersAreRegistered) {
   constexpr int kNames = 300;
   Loader().RegisterProvider("PXCTEST_Shared");
   Loader().RegisterCreator("PXCTEST_Shared", "stable", AsFunction(&Stable));
   std::atomic<int> published{0};
-  std::atomic<bool> done{false};
   std::atomic<int> wrong{0};
   RunThreads(kThreads, [&](int t) {
     if (t == 0) {
@@ -59,19 +60,16 @@ TEST(Concurrency, CreatorsAreFoundWhileOthersAreRegistered) {
         Loader().RegisterCreator("PXCTEST_Shared", ZQ_TString::Format("n%d", i), AsFunction(&Fresh));
         published = i + 1;
       }
-      done = true;
       return;
     }
-    for (int round = 0; !done || round < 100; ++round) {
+    for (int round = 0; published < kNames || round < 100; ++round) {
       if (Loader().Creator("PXCTEST_Shared", "stable") != AsFunction(&Stable)) ++wrong;
       const int known = published.load();
-      if (known > 0) {
-        const ZQ_TString name = ZQ_TString::Format("n%d", (round * 7 + t) % known);
-        if (Loader().Creator("PXCTEST_Shared", name) != AsFunction(&Fresh)) ++wrong;
-      }
-      if (round % 50 == 0 && Loader()["PXCTEST_Shared"].Entries() < static_cast<unsigned>(known)) {
+      if (known > 0 && Loader().Creator("PXCTEST_Shared", ZQ_TString::Format("n%d", (round * 7 + t) % known)) !=
+                           AsFunction(&Fresh)) {
         ++wrong;
       }
+      if (round % 50 == 0 && Loader()["PXCTEST_Shared"].Entries() < static_cast<unsigned>(known)) ++wrong;
       try {
         Loader().Creator("PXCTEST_Shared", ZQ_TString::Format("n%d", kNames + t));
         ++wrong;
@@ -93,6 +91,9 @@ void Gate() {
 }
 }  // namespace
 
+// Creators another thread registers while a module's registration runs are
+// not filed under the module (the module being loaded was once shared by all
+// threads).
 TEST(Concurrency, CreatorsRegisteredDuringAModuleLoadAreNotTheModules) {
   TempDir dir;
   ScopedEnv path("IMR_PLUGIN_PATH", std::string(PXCTEST_MODULE_DIR));
@@ -169,30 +170,23 @@ TEST(Concurrency, BuffersOverOneFileReadTheirOwnRanges) {
   WriteFile(dir / "big.bin", bytes);
   std::unique_ptr<PXC_IBuffer> parent(
       PXC_IBuffer::Create(ZQ_TURL::FromPath(ZQ_TString(dir / "big.bin")), 0, 0, 16));
+  auto text = [](const PXC_IBuffer& buffer) {
+    return std::string(reinterpret_cast<const char*>(buffer.Data()), buffer.Size());
+  };
   std::atomic<int> wrong{0};
   RunThreads(kThreads, [&](int t) {
     PXC_TBuffer buffer(*parent);
     std::unique_ptr<PXC_IBuffer> current(new PXC_TBuffer(buffer));
-    for (int step = 0; step < 4; ++step) {
-      std::unique_ptr<PXC_IBuffer> more(PXC_IBuffer::ExtendBuffer(*current));
-      if (!more) break;
-      if (std::string(reinterpret_cast<const char*>(more->Data()), more->Size()) !=
-          bytes.substr(0, more->Size())) {
-        ++wrong;
-      }
-      current = std::move(more);
+    for (int step = 0; step < 4 && current; ++step) {
+      if (text(*current) != bytes.substr(0, current->Size())) ++wrong;
+      current.reset(PXC_IBuffer::ExtendBuffer(*current));
     }
     for (int i = 0; i < 20; ++i) {
-      const std::uint64_t position = (static_cast<std::uint64_t>(t) * 104729 + i * 65537) % (bytes.size() - 5000);
-      const std::uint8_t* read = buffer.ReadAt(position, 5000);
-      if (std::string(reinterpret_cast<const char*>(read), 5000) != bytes.substr(position, 5000)) {
-        ++wrong;
-      }
+      const std::uint64_t position = (t * 104729ull + i * 65537ull) % (bytes.size() - 5000);
+      buffer.ReadAt(position, 5000);
+      if (text(buffer.Reserved()) != bytes.substr(position, 5000)) ++wrong;
       std::unique_ptr<PXC_IBuffer> slice(buffer.Reserved().SubBuffer(100, 200, i % 2 == 0));
-      if (std::string(reinterpret_cast<const char*>(slice->Data()), 200) !=
-          bytes.substr(position + 100, 200)) {
-        ++wrong;
-      }
+      if (text(*slice) != bytes.substr(position + 100, 200)) ++wrong;
     }
   });
   EXPECT_EQ(wrong.load(), 0);

@@ -63,66 +63,58 @@ class Loading : public ::testing::Test {
 
 }  // namespace
 
+// A module is loaded once, when a name configured for it is first asked
+// for, and its creators are filed under its path.
 TEST_F(Loading, AConfiguredModuleIsLoadedOnDemand) {
   Configure({{"alpha", "pxctest_module.so"}, {"registrations", "pxctest_module.so"}});
-  PXC_EDynamicLoaderNoSuchCreator before = Raised<PXC_EDynamicLoaderNoSuchCreator>(
+  const PXC_EDynamicLoaderNoSuchCreator before = Raised<PXC_EDynamicLoaderNoSuchCreator>(
       [] { Loader().Creator("PXCTEST_Kind", "alpha"); });
   EXPECT_EQ(Datum(before), "alpha");
   EXPECT_NE(Text(before).find("PXCTEST_Kind"), std::string::npos) << Text(before);
-  EXPECT_TRUE(Loader()["PXCTEST_Kind"].IsEmpty());
-
   ASSERT_TRUE(Loader().LoadPluginByName("PXCTEST_Kind", "alpha"));
   EXPECT_EQ(Call(Loader().Creator("PXCTEST_Kind", "alpha")), 42);
-
-  // Loaded once, however often and under whichever of its names it is asked for.
   EXPECT_TRUE(Loader().LoadPluginByName("PXCTEST_Kind", "alpha"));
   EXPECT_TRUE(Loader().LoadPluginByName("PXCTEST_Kind", "registrations"));
-  EXPECT_EQ(Call(Loader().Creator("PXCTEST_Kind", "registrations")), 1);
-
+  EXPECT_EQ(Call(Loader().Creator("PXCTEST_Kind", "registrations")), 1) << "registered once";
   const ZQ_TDict names = Loader()["PXCTEST_Kind"];
   EXPECT_EQ(Keys(names), (std::vector<std::string>{"alpha", "registrations"}));
-  const std::string module = names.ValueOfKey("alpha")->ToText().Std();
-  EXPECT_EQ(std::filesystem::path(module).filename(), "pxctest_module.so");
-  EXPECT_TRUE(std::filesystem::exists(module)) << module;
-
+  EXPECT_EQ(names.ValueOfKey("alpha")->ToText().Std(),
+            std::string(PXCTEST_MODULE_DIR) + "/pxctest_module.so");
   Raised<PXC_EDynamicLoaderNoSuchCreator>([] { Loader().Creator("PXCTEST_Kind", "beta"); });
 }
 
 TEST_F(Loading, BuiltInCreatorsAreFiledByKindAndName) {
-  PXC_EDynamicLoaderNoSuchProvider unknown = Raised<PXC_EDynamicLoaderNoSuchProvider>(
-      [] { Loader().RegisterCreator("PXCTEST_NoKind", "x", AsFunction(&Seven)); });
-  EXPECT_EQ(Datum(unknown), "PXCTEST_NoKind");
-  Raised<PXC_EDynamicLoaderNoSuchCreator>([] { Loader().Creator("PXCTEST_NoKind", "x"); });
-
+  EXPECT_EQ(Datum(Raised<PXC_EDynamicLoaderNoSuchProvider>(
+                [] { Loader().RegisterCreator("PXCTEST_NoKind", "x", AsFunction(&Seven)); })),
+            "PXCTEST_NoKind");
   Loader().RegisterProvider("PXCTEST_Builtin");
   Loader().RegisterCreator("PXCTEST_Builtin", "seven", AsFunction(&Seven));
   Loader().RegisterProvider("PXCTEST_Builtin");  // changes nothing
   EXPECT_EQ(Call(Loader().Creator("PXCTEST_Builtin", "seven")), 7);
   Loader().RegisterCreator("PXCTEST_Builtin", "seven", AsFunction(&Eight));  // replaces
   EXPECT_EQ(Call(Loader().Creator("PXCTEST_Builtin", "seven")), 8);
-  Loader().RegisterCreator("PXCTEST_Builtin", "another", AsFunction(&Seven));
-
   const ZQ_TDict names = Loader()["PXCTEST_Builtin"];
-  ASSERT_EQ(names.Entries(), 2u);
-  EXPECT_EQ(names.ValueOfKey("seven")->ToText(), "");  // no module registered it
+  ASSERT_EQ(names.Entries(), 1u);
+  EXPECT_EQ(names.ValueOfKey("seven")->ToText(), "") << "no module registered it";
   EXPECT_TRUE(Loader()["PXCTEST_NoKind"].IsEmpty());
-  // A kind's names are not another kind's.
   Raised<PXC_EDynamicLoaderNoSuchCreator>([] { Loader().Creator("PXCTEST_Kind", "seven"); });
 }
 
-TEST_F(Loading, PluginsFromCfsGivesTheConfiguredModules) {
-  Configure({{"one", "one.so"}, {"two", "/abs/two.so"}, {"three", "three.so"}});
+// Names that are not configured, or configured as no file name, give false;
+// a configured file that is missing gives false too, and is logged once.
+TEST_F(Loading, UnconfiguredAndMissingModulesGiveFalse) {
+  LogCapture log(iDir);
+  Configure({{"one", "one.so"}, {"two", "/abs/two.so"}, {"missing", "pxctest_absent_module.so"}});
   const ZQ_TDict modules = Loader().PluginsFromCfs("PXCTEST_Kind");
-  EXPECT_EQ(Keys(modules), (std::vector<std::string>{"one", "two", "three"}));
+  EXPECT_EQ(Keys(modules), (std::vector<std::string>{"one", "two", "missing"}));
   EXPECT_EQ(modules.ValueOfKey("two")->ToText(), "/abs/two.so");
   EXPECT_TRUE(Loader().PluginsFromCfs("PXCTEST_Unconfigured").IsEmpty());
-  // The kinds of the default configuration.
-  const ZQ_TAny plugins = PXC_CfsWrap().Value(ZQ_TString("/Resources/Modules/PXC/Plugins/IMR_TPlugin"));
-  ASSERT_NE(plugins.DynamicCast<ZQ_TDict>(), nullptr);
-  EXPECT_TRUE(Loader().PluginsFromCfs("IMR_TPlugin") == *plugins.DynamicCast<ZQ_TDict>());
-
   EXPECT_FALSE(Loader().LoadPluginByName("PXCTEST_Kind", "unconfigured"));
   EXPECT_FALSE(Loader().LoadPluginByName("PXCTEST_Unconfigured", "one"));
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    EXPECT_FALSE(Loader().LoadPluginByName("PXCTEST_Kind", "missing"));
+  }
+  EXPECT_EQ(Count(log.Text(), "pxctest_absent_module.so"), 1u) << log.Text();
 
   iOverlay.reset();  // overlays nest: the old one goes first
   iOverlay = std::make_unique<ScopedOverlay>(
@@ -131,19 +123,9 @@ TEST_F(Loading, PluginsFromCfsGivesTheConfiguredModules) {
   EXPECT_FALSE(Loader().LoadPluginByName("PXCTEST_Kind", "e"));
 }
 
-TEST_F(Loading, AMissingModuleFileGivesFalseAndIsLoggedOnce) {
-  LogCapture log(iDir);
-  Configure({{"missing", "pxctest_absent_module.so"}, {"alsoMissing", iDir / "absent.so"}});
-  for (int attempt = 0; attempt < 3; ++attempt) {
-    EXPECT_FALSE(Loader().LoadPluginByName("PXCTEST_Kind", "missing"));
-    EXPECT_FALSE(Loader().LoadPluginByName("PXCTEST_Kind", "alsoMissing"));
-  }
-  const std::string text = log.Text();
-  EXPECT_EQ(Count(text, "pxctest_absent_module.so"), 1u) << text;
-  EXPECT_EQ(Count(text, iDir / "absent.so"), 1u) << text;
-  Raised<PXC_EDynamicLoaderNoSuchCreator>([] { Loader().Creator("PXCTEST_Kind", "missing"); });
-}
-
+// A module that cannot be loaded, has no entry or refuses raises NoSuchPlugin
+// at every attempt, with dlopen's reason and the file's name as it is (a "%"
+// in the path was once taken for a format), and is logged once.
 TEST_F(Loading, AModuleThatCannotBeLoadedRaisesNoSuchPluginWithTheReason) {
   LogCapture log(iDir);
   const std::string text = iDir / "text.so";
@@ -157,35 +139,24 @@ TEST_F(Loading, AModuleThatCannotBeLoadedRaisesNoSuchPluginWithTheReason) {
              {"oddText", oddText},
              {"noentry", "pxctest_noentry.so"},
              {"refuses", "pxctest_refuses.so"}});
-
-  // The reason is dlopen's, with the file's name in it as it is.
-  for (const auto& [name, path] : Names{{"unresolved", unresolved}, {"text", text}, {"oddText", oddText}}) {
+  EXPECT_NE(DlopenReason(unresolved).find("pxctest_symbol_defined_nowhere"), std::string::npos);
+  const Names expected = {{"unresolved", DlopenReason(unresolved)},
+                          {"text", DlopenReason(text)},
+                          {"oddText", DlopenReason(oddText)},
+                          {"noentry", "has no PXC_RegisterModule"},
+                          {"refuses", "pxctest_refuses.so failed to register"}};
+  for (const auto& [name, reason] : expected) {
     SCOPED_TRACE(name);
-    const std::string reason = DlopenReason(path);
     ASSERT_FALSE(reason.empty());
     for (int attempt = 0; attempt < 2; ++attempt) {
-      PXC_EDynamicLoaderNoSuchPlugin error = Raised<PXC_EDynamicLoaderNoSuchPlugin>(
+      const auto error = Raised<PXC_EDynamicLoaderNoSuchPlugin>(
           [&] { Loader().LoadPluginByName("PXCTEST_Kind", ZQ_TString(name)); });
-      EXPECT_EQ(Datum(error), path);
-      EXPECT_NE(Text(error).find(reason), std::string::npos)
-          << "attempt " << attempt << ": " << Text(error) << "\nreason: " << reason;
+      EXPECT_NE(Text(error).find(reason), std::string::npos) << Text(error);
     }
   }
-  EXPECT_NE(DlopenReason(unresolved).find("pxctest_symbol_defined_nowhere"), std::string::npos);
-
-  PXC_EDynamicLoaderNoSuchPlugin noEntry = Raised<PXC_EDynamicLoaderNoSuchPlugin>(
-      [] { Loader().LoadPluginByName("PXCTEST_Kind", "noentry"); });
-  EXPECT_NE(Text(noEntry).find("PXC_RegisterModule"), std::string::npos) << Text(noEntry);
-  Raised<PXC_EDynamicLoaderNoSuchPlugin>([] { Loader().LoadPluginByName("PXCTEST_Kind", "noentry"); });
-  PXC_EDynamicLoaderNoSuchPlugin refuses = Raised<PXC_EDynamicLoaderNoSuchPlugin>(
-      [] { Loader().LoadPluginByName("PXCTEST_Kind", "refuses"); });
-  EXPECT_NE(Text(refuses).find("pxctest_refuses.so"), std::string::npos) << Text(refuses);
-  // Each failure catches as a loader error and is logged once, as it is.
-  try {
-    Loader().LoadPluginByName("PXCTEST_Kind", "refuses");
-  } catch (const PXC_EDynamicLoader& error) {
-    EXPECT_STREQ(error.ClassName(), "PXC_EDynamicLoaderNoSuchPlugin");
-  }
+  EXPECT_EQ(Datum(Raised<PXC_EDynamicLoaderNoSuchPlugin>(
+                [&] { Loader().LoadPluginByName("PXCTEST_Kind", "oddText"); })),
+            oddText);
   const std::string logged = log.Text();
   EXPECT_EQ(Count(logged, "pxctest_refuses.so"), 1u) << logged;
   EXPECT_EQ(Count(logged, DlopenReason(oddText)), 1u) << logged;

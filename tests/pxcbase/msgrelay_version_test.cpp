@@ -1,6 +1,7 @@
 // Trace and log output, the version registry, and UTF-8 environment access.
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -13,37 +14,29 @@
 
 using namespace pxctest;
 
-TEST(Messages, TracesAreWrittenOnlyWhenTheMaskSelectsThem) {
-  TempDir dir;
-  LogCapture log(dir);
-  EXPECT_EQ(ZQMESG_CheckTrace(0x04, 0x02), 0);
-  EXPECT_NE(ZQMESG_CheckTrace(0x06, 0x02), 0);
-  EXPECT_EQ(ZQMESG_CheckTrace(0, 0xFFFFFFFF), 0);
-  ZQMESG_Trace(0x04, 0x02, "hidden %d\n", 1);
-  ZQMESG_Trace(0, 0xFFFFFFFF, "hidden %d\n", 2);
-  ZQMESG_Trace(0x06, 0x02, "shown %d %s\n", 3, "three");
-  ZQMESG_Log("logged %s\n", "always");
-  EXPECT_EQ(log.Text(), "shown 3 three\nlogged always\n");
-}
-
-TEST(Messages, TheLogFileVariableRedirectsAndLongMessagesArriveWhole) {
+// Traces are written only when the mask selects them; the log file variable
+// is read at every message, and its files are appended to whole.
+TEST(Messages, TracesFollowTheMaskAndTheLogFileVariableRedirects) {
   TempDir dir;
   const std::string longText(100000, 'x');
   {
     LogCapture first(dir, "first.log");
-    ZQMESG_Log("one\n");
+    EXPECT_EQ(ZQMESG_CheckTrace(0x04, 0x02), 0);
+    EXPECT_NE(ZQMESG_CheckTrace(0x06, 0x02), 0);
+    ZQMESG_Trace(0x04, 0x02, "hidden %d\n", 1);
+    ZQMESG_Trace(0, 0xFFFFFFFF, "hidden %d\n", 2);
+    ZQMESG_Trace(0x06, 0x02, "shown %d %s\n", 3, "three");
     {
       LogCapture second(dir, "second.log");
       ZQMESG_Log("two %s\n", longText.c_str());
       EXPECT_EQ(second.Text(), "two " + longText + "\n");
     }
-    ZQMESG_Log("three\n");
-    EXPECT_EQ(first.Text(), "one\nthree\n");
+    ZQMESG_Log("logged\n");
+    EXPECT_EQ(first.Text(), "shown 3 three\nlogged\n");
   }
-  // Appended to, never truncated.
   LogCapture again(dir, "first.log");
   ZQMESG_Log("four\n");
-  EXPECT_EQ(again.Text(), "one\nthree\nfour\n");
+  EXPECT_EQ(again.Text(), "shown 3 three\nlogged\nfour\n");
 }
 
 TEST(Messages, SwitchingBackAndForthBetweenLogFilesUsesNoMoreDescriptors) {
@@ -72,48 +65,36 @@ TEST(Messages, SwitchingBackAndForthBetweenLogFilesUsesNoMoreDescriptors) {
   EXPECT_EQ(Count(ReadFile(dir / "odd.log"), "\n"), 100u);
 }
 
+// Without a log file, or with one that cannot be opened, messages go to
+// standard error.
 TEST(Messages, WithoutALogFileMessagesGoToStandardError) {
   TempDir dir;
-  {
-    ScopedEnv none("ZQMESG_LOG_FILE", std::nullopt);
+  for (const std::optional<std::string>& file : {std::optional<std::string>(),
+                                                 std::optional<std::string>(dir / "no/such.log")}) {
+    ScopedEnv env("ZQMESG_LOG_FILE", file);
     ::testing::internal::CaptureStderr();
     ZQMESG_Log("to stderr %d\n", 1);
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "to stderr 1\n");
   }
-  {
-    // A log file that cannot be opened leaves standard error in use.
-    ScopedEnv unusable("ZQMESG_LOG_FILE", dir / "no/such/folder.log");
-    ::testing::internal::CaptureStderr();
-    ZQMESG_Log("still stderr\n");
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "still stderr\n");
-  }
 }
-
-// ---------------------------------------------------------------------------
 
 namespace {
 
-std::vector<const PXC_TVersionRecord*> Sorted() {
-  const int count = PXC_VersionSorted(nullptr, 0);
-  std::vector<const PXC_TVersionRecord*> records(static_cast<std::size_t>(count));
-  EXPECT_EQ(PXC_VersionSorted(records.data(), count), count);
-  return records;
-}
+using Records = std::vector<const PXC_TVersionRecord*>;
 
-// The records among `records` that are one of `ours`, in their order.
-std::vector<const PXC_TVersionRecord*> Only(const std::vector<const PXC_TVersionRecord*>& records,
-                                            const std::vector<const PXC_TVersionRecord*>& ours) {
-  std::vector<const PXC_TVersionRecord*> kept;
-  for (const PXC_TVersionRecord* record : records) {
-    for (const PXC_TVersionRecord* own : ours) {
-      if (record == own) kept.push_back(record);
-    }
-  }
-  return kept;
+// Those of the sorted records that are among `ours`, in their order.
+Records SortedOf(const Records& ours) {
+  const int count = PXC_VersionSorted(nullptr, 0);
+  Records records(static_cast<std::size_t>(count));
+  EXPECT_EQ(PXC_VersionSorted(records.data(), count), count);
+  std::erase_if(records, [&](const PXC_TVersionRecord* r) { return std::count(ours.begin(), ours.end(), r) == 0; });
+  return records;
 }
 
 }  // namespace
 
+// Records sort by name, then by version; a block registered twice is
+// listed once, and records linked in later are seen.
 TEST(Versions, BlocksAreListedOnceAndSorted) {
   static PXC_TVersionRecord third{"pxctest_alpha", 1, 9, "c.cpp", "Jan  1 2026/00:00:00", nullptr};
   static PXC_TVersionRecord second{"pxctest_zeta", 1, 1, "b.cpp", "Jan  1 2026/00:00:00", &third};
@@ -126,18 +107,16 @@ TEST(Versions, BlocksAreListedOnceAndSorted) {
   PXC_VersionRegister(&block);
   PXC_VersionRegister(nullptr);
   EXPECT_EQ(PXC_VersionSorted(nullptr, 0), before + 3);
-  EXPECT_EQ(Only(Sorted(), {&first, &second, &third}),
-            (std::vector<const PXC_TVersionRecord*>{&third, &first, &second}));
+  EXPECT_EQ(SortedOf({&first, &second, &third}), (Records{&third, &first, &second}));
 
   // A record linked in after registration is seen.
   late.next = block.head;
   block.head = &late;
   EXPECT_EQ(PXC_VersionSorted(nullptr, 0), before + 4);
-  EXPECT_EQ(Only(Sorted(), {&first, &second, &third, &late}),
-            (std::vector<const PXC_TVersionRecord*>{&third, &late, &first, &second}));
+  EXPECT_EQ(SortedOf({&first, &second, &third, &late}), (Records{&third, &late, &first, &second}));
 
   // A short array gets the first records; the count is of all of them.
-  std::vector<const PXC_TVersionRecord*> two(2, nullptr);
+  Records two(2, nullptr);
   EXPECT_EQ(PXC_VersionSorted(two.data(), 2), before + 4);
   EXPECT_NE(two[1], nullptr);
 
@@ -149,17 +128,16 @@ TEST(Versions, BlocksAreListedOnceAndSorted) {
   for (int c = std::fgetc(out); c != EOF; c = std::fgetc(out)) printed += static_cast<char>(c);
   std::fclose(out);
   EXPECT_EQ(Count(printed, "pxctest "), 4u) << printed;
-  EXPECT_NE(printed.find("pxctest_zeta"), std::string::npos) << printed;
-  EXPECT_NE(printed.find("2.3"), std::string::npos) << printed;
-  EXPECT_NE(printed.find("d.cpp"), std::string::npos) << printed;
+  for (const char* part : {"pxctest_zeta", "2.3", "d.cpp"}) {
+    EXPECT_NE(printed.find(part), std::string::npos) << part << " in\n" << printed;
+  }
 }
 
 TEST(Environment, VariablesAreReadAsUtf8) {
   const std::string value = "Gr\xC3\xBC\xC3\x9F" "e/\xE6\x97\xA5\xE6\x9C\xAC";
   {
     ScopedEnv set("PXCTEST_UTF8", value);
-    ASSERT_NE(getenv_utf8("PXCTEST_UTF8"), nullptr);
-    EXPECT_EQ(std::string(getenv_utf8("PXCTEST_UTF8")), value);
+    EXPECT_STREQ(getenv_utf8("PXCTEST_UTF8"), value.c_str());
   }
   EXPECT_EQ(getenv_utf8("PXCTEST_UTF8"), nullptr);
   EXPECT_EQ(getenv_utf8(nullptr), nullptr);

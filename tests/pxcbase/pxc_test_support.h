@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -34,6 +35,18 @@ inline std::string Datum(const ZQ_EException& error) {
   return error.Data().IsIllegal() ? std::string() : error.Data().ToText().Std();
 }
 inline std::string Text(const ZQ_EException& error) { return error.Text().Std(); }
+
+// The object written in the packed form and rebuilt as a T.
+template <class T>
+T PackedCopy(const T& object) {
+  std::unique_ptr<ZQ_TObject> back(Unpacked(Packed(object)));
+  const T* copy = ZQ_DynamicCast<T>(back.get());
+  if (copy == nullptr) {
+    ADD_FAILURE() << "the packed " << object.ClassName() << " does not come back as one";
+    return T();
+  }
+  return *copy;
+}
 
 // Tickets filled in every field (defined with the ticket tests, which reach
 // the restricted setters).  `seed` varies the values.

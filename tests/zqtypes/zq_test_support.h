@@ -1,10 +1,10 @@
 // Helpers of the foundation library's tests: the shared helpers
-// (tests/support), and objects written in both stream forms and read back as
-// a given class.
+// (tests/support), and objects carried through both stream forms.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -28,40 +28,31 @@ using zq_check::ExtractText;
 using zq_check::PackedBytes;
 using zq_check::TextBytes;
 
-// The object written in the packed form and rebuilt as a T.
+// The object written in the packed (or the text) form and rebuilt as a T.
 template <class T>
-T PackedCopy(const ZQ_IPackable& object) {
-  std::unique_ptr<ZQ_TObject> back = ExtractPacked(PackedBytes(object));
+T Copy(const ZQ_IPackable& object, bool packed) {
+  std::unique_ptr<ZQ_TObject> back =
+      packed ? ExtractPacked(PackedBytes(object)) : ExtractText(TextBytes(object));
   const T* typed = ZQ_DynamicCast<T>(back.get());
   if (typed == nullptr) {
-    ADD_FAILURE() << "packed copy of " << object.ClassName() << " is not a " << T::ZQ_ClassName();
+    ADD_FAILURE() << (packed ? "packed" : "text") << " copy of " << object.ClassName()
+                  << " is not a " << T::ZQ_ClassName();
     return T();
   }
   return *typed;
 }
 
-// The object written in the text form and rebuilt as a T.
-template <class T>
-T TextCopy(const ZQ_IInterface& object) {
-  std::unique_ptr<ZQ_TObject> back = ExtractText(TextBytes(object));
-  const T* typed = ZQ_DynamicCast<T>(back.get());
-  if (typed == nullptr) {
-    ADD_FAILURE() << "text copy of " << object.ClassName() << " is not a " << T::ZQ_ClassName();
-    return T();
-  }
-  return *typed;
+// "" when `object` comes back equal through both forms and writes the same
+// bytes again; else what differs.
+inline std::string RoundTrip(const ZQ_TObject& object) {
+  std::string problem = zq_check::RewriteOnce(object, true, "packed");
+  return problem.empty() ? zq_check::RewriteOnce(object, false, "text") : problem;
 }
 
-// A variant carried through a one-entry list in the given form.
-inline ZQ_TAny AnyCopy(const ZQ_TAny& value, bool packed) {
-  ZQ_TList list;
-  list.AddAtTail(value);
-  ZQ_TList back = packed ? PackedCopy<ZQ_TList>(list) : TextCopy<ZQ_TList>(list);
-  if (back.Entries() != 1) {
-    ADD_FAILURE() << "list of one variant comes back with " << back.Entries() << " entries";
-    return ZQ_TAny();
-  }
-  return back[0];
+// The fuzz target's check of `bytes`: "" unless something other than a
+// stream error escapes, or an object read fails to round-trip.
+inline std::string Check(const std::string& bytes) {
+  return zq_check::CheckStreams(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
 }
 
 }  // namespace zqtest
