@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "magic/imr_magic-priv.h"
@@ -17,11 +18,7 @@
 
 namespace magicfuzz {
 
-using testsupport::Packed;
-using testsupport::Printed;
-using testsupport::ReadBack;
-using testsupport::Unpacked;
-using testsupport::Written;
+using namespace testsupport;
 
 // Reaches the protected linking of IMR_TMatch, as the table builder links.
 struct Linker : IMR_TMatch {
@@ -42,7 +39,8 @@ inline bool Initialise() {
 // longer than the search window.
 inline const std::vector<std::string>& Probes() {
   static const std::vector<std::string> probes = [] {
-    std::vector<std::string> list = {"", "I", "II*\0\x08\0\0\0MM\0*[a=b]%%EOF\x10\0\x20\0"};
+    static const char kHeader[] = "II*\0\x08\0\0\0MM\0*[a=b]%%EOF\x10\0\x20\0";
+    std::vector<std::string> list = {"", "I", std::string(kHeader, sizeof kHeader - 1)};
     std::string wide(5000, '\0');
     for (std::size_t i = 0; i < wide.size(); ++i) wide[i] = static_cast<char>(i * 7 + (i >> 8));
     list.push_back(wide);
@@ -52,42 +50,34 @@ inline const std::vector<std::string>& Probes() {
   return probes;
 }
 
-inline PXC_TBuffer ProbeBuffer(const std::string& probe) {
-  return probe.empty() ? PXC_TBuffer()
-                       : PXC_TBuffer(probe.data(), probe.size(), ZQ_TURL::FromPath(ZQ_TString("/fuzz/probe")));
-}
-
-// Whether running `chain` over `probe` raises.
-inline bool Raises(const IMR_TMatch& chain, const std::string& probe) {
-  PXC_TBuffer buffer = ProbeBuffer(probe);
+// One run of `chain` over `probe` (no data when empty) at `level`: 'P' or
+// 'F', or '!' and the class of what it raised; 'r' when it asked for a
+// plugin; the ticket's format and everything it holds.
+inline std::string Run(const IMR_TMatch& chain, const std::string& probe, PXC_TFillLevel level) {
+  PXC_TBuffer buffer = probe.empty() ? PXC_TBuffer()
+                                     : PXC_TBuffer(probe.data(), probe.size(),
+                                                   ZQ_TURL::FromPath(ZQ_TString("/fuzz/probe")));
   PXC_TImageTicket ticket;
   bool requested = false;
+  std::string text;
   try {
-    chain(ZQ_TString("arg"), buffer, ticket, requested, PXC_FL_DEPENDENCIES, 0);
-  } catch (const ZQ_EException&) {
-    return true;
+    text = chain(ZQ_TString("arg"), buffer, ticket, requested, level, 0) ? "P" : "F";
+  } catch (const ZQ_EException& error) {
+    text = std::string("!") + error.ClassName();
   }
-  return false;
+  return text + (requested ? "r " : " ") + ticket.FileFormat().Std() + " " +
+         PXC_Any2String(ZQ_TAny(static_cast<const ZQ_IPackable&>(ticket))).Std() + "\n";
 }
 
-// What `chain` does on every probe: "P", "F" or the class of what it raised,
-// and the ticket's format, plugin list and extended information.
+inline bool Raises(const IMR_TMatch& chain, const std::string& probe) {
+  return Run(chain, probe, PXC_FL_DEPENDENCIES)[0] == '!';
+}
+
+// What `chain` does on every probe at two levels.
 inline std::string Behaviour(const IMR_TMatch& chain) {
   std::string text;
   for (const std::string& probe : Probes()) {
-    PXC_TBuffer buffer = ProbeBuffer(probe);
-    for (PXC_TFillLevel level : {PXC_FL_FORMAT, PXC_FL_DEPENDENCIES}) {
-      PXC_TImageTicket ticket;
-      bool requested = false;
-      try {
-        text += chain(ZQ_TString("arg"), buffer, ticket, requested, level, 0) ? 'P' : 'F';
-      } catch (const ZQ_EException& error) {
-        text += error.ClassName();
-      }
-      text += requested ? "r " : " ";
-      text += ticket.FileFormat().Std() + " " +
-              PXC_Any2String(ZQ_TAny(static_cast<const ZQ_IPackable&>(ticket))).Std() + "\n";
-    }
+    for (PXC_TFillLevel level : {PXC_FL_FORMAT, PXC_FL_DEPENDENCIES}) text += Run(chain, probe, level);
   }
   return text;
 }
@@ -97,22 +87,19 @@ inline std::string Behaviour(const IMR_TMatch& chain) {
 inline void CheckCopies(const IMR_TMatch& chain) {
   const std::string printed = Printed(chain);
   const std::string behaviour = Behaviour(chain);
-  std::unique_ptr<ZQ_IPackable> clone(chain.ZQ_Clone());
-  const IMR_TMatch* cloned = dynamic_cast<const IMR_TMatch*>(clone.get());
-  if (cloned == nullptr || !chain.ZQ_IsIdent(*cloned) || Printed(*cloned) != printed ||
-      Behaviour(*cloned) != behaviour) {
-    Fail("clone differs", printed);
-  }
-  std::unique_ptr<IMR_TMatch> unpacked = Unpacked<IMR_TMatch>(Packed(chain));
-  if (!unpacked || !chain.ZQ_IsIdent(*unpacked) || Printed(*unpacked) != printed ||
-      Behaviour(*unpacked) != behaviour) {
-    Fail("packed copy differs", printed + "\n--\n" + (unpacked ? Printed(*unpacked) : "null"));
-  }
   const std::string text = Written(chain);
+  std::unique_ptr<ZQ_IPackable> clone(chain.ZQ_Clone());
+  std::unique_ptr<IMR_TMatch> unpacked = Unpacked<IMR_TMatch>(Packed(chain));
   std::unique_ptr<IMR_TMatch> read = ReadBack<IMR_TMatch>(text);
-  if (!read || !chain.ZQ_IsIdent(*read) || Printed(*read) != printed ||
-      Behaviour(*read) != behaviour) {
-    Fail("written copy differs", text + "\n--\n" + (read ? Printed(*read) : "null"));
+  const std::pair<const char*, const IMR_TMatch*> copies[] = {
+      {"clone differs", dynamic_cast<const IMR_TMatch*>(clone.get())},
+      {"packed copy differs", unpacked.get()},
+      {"written copy differs", read.get()}};
+  for (const auto& [what, copy] : copies) {
+    if (copy == nullptr || !chain.ZQ_IsIdent(*copy) || Printed(*copy) != printed ||
+        Behaviour(*copy) != behaviour) {
+      Fail(what, text + "\n--\n" + (copy ? Printed(*copy) : "null"));
+    }
   }
 }
 
@@ -154,8 +141,7 @@ inline void CheckEntryText(const std::uint8_t* data, std::size_t size) {
 inline void CheckMagicText(const ZQ_TString& text) {
   std::unique_ptr<ZQ_TDict> table(IMR_ReadMagicText(text));
   if (!table) return;
-  const std::string traced = PXC_Any2String(ZQ_TAny(static_cast<const ZQ_IPackable&>(*table))).Std();
-  (void)traced;
+  PXC_Any2String(ZQ_TAny(static_cast<const ZQ_IPackable&>(*table)));  // the trace of a loaded table
   for (const ZQ_TDict::Entry& entry : *table) {
     const ZQ_TList* chains = entry.value.DynamicCast<ZQ_TList>();
     if (chains == nullptr) continue;
@@ -165,20 +151,15 @@ inline void CheckMagicText(const ZQ_TString& text) {
   }
 }
 
-inline std::string Hex(const std::uint8_t* data, std::size_t size) {
-  static const char* const kDigits = "0123456789ABCDEF";
-  std::string text;
-  for (std::size_t i = 0; i < size; ++i) {
-    text += kDigits[data[i] >> 4];
-    text += kDigits[data[i] & 15];
-  }
-  return text;
-}
-
 // The input as the text form, and spelled in hexadecimal as the packed form.
 inline void CheckConfiguration(const std::uint8_t* data, std::size_t size) {
   CheckMagicText(ZQ_TString(std::string(reinterpret_cast<const char*>(data), size)));
-  CheckMagicText(ZQ_TString(Hex(data, size)));
+  std::string hex;
+  for (std::size_t i = 0; i < size; ++i) {
+    hex += "0123456789ABCDEF"[data[i] >> 4];
+    hex += "0123456789ABCDEF"[data[i] & 15];
+  }
+  CheckMagicText(ZQ_TString(hex));
 }
 
 }  // namespace magicfuzz

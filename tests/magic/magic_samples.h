@@ -1,5 +1,8 @@
-// Hand-made file starts, one or more for every shipped magic entry, each
-// with the file format it must be given, and files no entry describes.
+// File starts, each with the file format it must be given ("" when no
+// magic entry may describe it): hand-made ones for every chain of the shipped
+// magic entries that the small files written by ImageMagick
+// (tests/data/magic/samples, named "im-...") do not reach, files no entry
+// describes, and those files.
 #pragma once
 
 #include <string>
@@ -8,14 +11,11 @@
 namespace magictest {
 
 struct Sample {
-  std::string name;    // a file name, with an extension that does not matter
+  std::string name;  // a file name, with an extension that does not matter
   std::string bytes;
-  std::string format;  // "" when no entry may describe it
+  std::string format;
 };
 
 std::vector<Sample> Samples();
-
-// The IM-written files of tests/data/magic/samples with their formats.
-std::vector<Sample> DataSamples(const std::string& folder);
 
 }  // namespace magictest

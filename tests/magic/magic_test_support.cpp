@@ -7,12 +7,20 @@ namespace magictest {
 
 namespace {
 
-// Reaches the protected linking of IMR_TMatch through pointers to members,
-// which a derived class may name.
+// Reaches the protected linking of IMR_TMatch, as pointers to members.
 struct Linker : IMR_TMatch {
   static constexpr auto kAttach = &Linker::AttachNext;
   static constexpr auto kNext = &Linker::Next;
 };
+
+std::string Joined(const ZQ_TList& list, char separator) {
+  std::string text;
+  for (const ZQ_TList::Entry& entry : list) {
+    if (!text.empty()) text += separator;
+    text += entry.value.ToText().Std();
+  }
+  return text;
+}
 
 }  // namespace
 
@@ -23,8 +31,7 @@ std::string Bytes(std::initializer_list<int> values) {
 }
 
 std::string Padded(std::string bytes, std::size_t size, char fill) {
-  if (bytes.size() < size) bytes.append(size - bytes.size(), fill);
-  return bytes;
+  return bytes.size() < size ? bytes.append(size - bytes.size(), fill) : bytes;
 }
 
 PXC_TBuffer Buffer(const std::string& bytes) {
@@ -41,26 +48,17 @@ IMR_TMatch* Attach(IMR_TMatch& element, IMR_TMatch* next) { return (element.*Lin
 const IMR_TMatch* NextOf(const IMR_TMatch& element) { return (element.*Linker::kNext)(); }
 
 std::unique_ptr<IMR_TMatch> Chain(const std::vector<const char*>& texts, bool guarded) {
-  std::unique_ptr<IMR_TMatch> head;
-  IMR_TMatch* last = nullptr;
-  if (guarded) {
-    head = std::make_unique<IMR_TTrue>();
-    last = head.get();
-  }
+  std::unique_ptr<IMR_TMatch> head(guarded ? new IMR_TTrue : nullptr);
+  IMR_TMatch* last = head.get();
   for (const char* text : texts) {
     std::unique_ptr<IMR_TMatch> element = Parse(text);
-    if (last == nullptr) {
-      head = std::move(element);
-      last = head.get();
-    } else {
-      last = Attach(*last, element.release());
-    }
+    last = last ? Attach(*last, element.release()) : (head = std::move(element)).get();
   }
   return head;
 }
 
 Outcome RunOn(const IMR_TMatch& chain, const std::string& bytes, PXC_TImageTicket& ticket,
-          PXC_TFillLevel level, const char* argument) {
+              PXC_TFillLevel level, const char* argument) {
   PXC_TBuffer buffer = Buffer(bytes);
   Outcome run;
   run.passed = chain(ZQ_TString(argument), buffer, ticket, run.pluginRequested, level, 0);
@@ -76,13 +74,7 @@ std::string PluginList(const PXC_TImageTicket& ticket) {
   PXC_TImageTicket copy(ticket);
   const ZQ_TAny* value = Tickets::Internal(copy).ValueOfKey("imr_plugins");
   const ZQ_TList* list = value ? value->DynamicCast<ZQ_TList>() : nullptr;
-  if (list == nullptr) return "-";
-  std::string text;
-  for (const ZQ_TList::Entry& entry : *list) {
-    if (!text.empty()) text += ',';
-    text += entry.value.ToText().Std();
-  }
-  return text;
+  return list ? Joined(*list, ',') : "-";
 }
 
 std::string Extended(const PXC_TImageTicket& ticket, const char* key) {
@@ -100,10 +92,6 @@ std::string Hex(const std::string& bytes, bool upper) {
   return text;
 }
 
-TraceCapture::TraceCapture(unsigned int mask) : iOldMask(IMR_DebugFlag) { IMR_DebugFlag = mask; }
-
-TraceCapture::~TraceCapture() { IMR_DebugFlag = iOldMask; }
-
 bool UseShippedModules() {
   ::setenv("IMR_PLUGIN_PATH", IMR_MODULE_DIR, 1);
   if (!__ZQ_INITIALIZATION_FUNCTION_IMR__()) return false;
@@ -112,14 +100,24 @@ bool UseShippedModules() {
   return true;
 }
 
-std::string Items(const ZQ_TList& list) {
-  std::string text;
-  for (const ZQ_TList::Entry& entry : list) {
-    if (!text.empty()) text += ' ';
-    text += entry.value.ToText().Std();
+std::string FormatOf(const IMR_TCore& core, const std::string& path, PXC_TFillLevel level) {
+  PXC_TImageProxy proxy;
+  try {
+    core.FillImageProxy(proxy, ZQ_TURL::FromPath(ZQ_TString(path)), level, IMR_IT_ALL);
+  } catch (const IMR_EPluginFileNotRecognized&) {
+    return "";
+  } catch (const IMR_EPluginCannotReadFile&) {
+    return "";
+  } catch (const ZQ_EException& error) {
+    return std::string("!") + error.ClassName() + ": " + error.Text().Std();
   }
-  return text;
+  const PXC_TImageTicket* selected = proxy.Selected();
+  if (selected == nullptr) return "!no selected image";
+  if (selected->FillLevel() < level) return "!filled to " + std::to_string(selected->FillLevel());
+  return selected->FileFormat().Std();
 }
+
+std::string Items(const ZQ_TList& list) { return Joined(list, ' '); }
 
 ZQ_TList List(std::initializer_list<const char*> items) {
   ZQ_TList list;
