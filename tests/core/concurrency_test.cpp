@@ -3,6 +3,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <latch>
 #include <mutex>
@@ -37,21 +38,17 @@ TEST(Concurrency, PluginByNameCreatesOneInstanceForPairsAskedAtOnce) {
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([&, t] {
       start.arrive_and_wait();
-      if (t % 2 == 0) {
-        unkeyed[t] = &IMR_TCore::PluginByName("CORETEST_Slow", ZQ_TString());
-        keyed[t] = &IMR_TCore::PluginByName("CORETEST_Slow", ZQ_TString("k"));
-      } else {
-        keyed[t] = &IMR_TCore::PluginByName("CORETEST_Slow", ZQ_TString("k"));
-        unkeyed[t] = &IMR_TCore::PluginByName("CORETEST_Slow", ZQ_TString());
+      // Half the threads ask for the keyed instance first.
+      for (int i = 0; i < 2; ++i) {
+        const bool key = (t + i) % 2 == 1;
+        (key ? keyed : unkeyed)[t] = &IMR_TCore::PluginByName("CORETEST_Slow", ZQ_TString(key ? "k" : ""));
       }
     });
   }
   for (std::thread& thread : threads) thread.join();
   EXPECT_EQ(sSlowCreations.load(), 2);
-  for (int t = 0; t < kThreads; ++t) {
-    EXPECT_EQ(unkeyed[t], unkeyed[0]);
-    EXPECT_EQ(keyed[t], keyed[0]);
-  }
+  EXPECT_EQ(std::count(unkeyed.begin(), unkeyed.end(), unkeyed[0]), kThreads);
+  EXPECT_EQ(std::count(keyed.begin(), keyed.end(), keyed[0]), kThreads);
   EXPECT_NE(unkeyed[0], keyed[0]);
 }
 
@@ -65,6 +62,7 @@ class Stress : public PlainAtHeadOfDefaultList {
   void SetUp() override {
     PlainAtHeadOfDefaultList::SetUp();
     if (IsSkipped()) return;
+    iExpected.resize(kFiles);
     for (int i = 0; i < kFiles; ++i) {
       iPaths.push_back(iDir / ("f" + std::to_string(i) + ".imrt"));
       Rewrite(i, i);
@@ -90,14 +88,13 @@ class Stress : public PlainAtHeadOfDefaultList {
     const std::string bytes = imrt::Write(Shape(shape));
     WriteFile(iPaths[file], bytes);
     SetModified(iPaths[file], 1000000 + ++iGeneration);
-    iExpected.resize(kFiles);
     iExpected[file] = ExpectedSummary(bytes);
   }
 
   // One detection; a mismatch is recorded.
   void Detect(const IMR_TCore& shared, const IMR_TCore& context, bool sharedCore, std::mt19937& random) {
     const int file = static_cast<int>(random() % kFiles);
-    const ZQ_TURL url = ZQ_TURL::FromPath(ZQ_TString(iPaths[file]));
+    const ZQ_TURL url = UrlOf(iPaths[file]);
     PXC_TImageProxy proxy;
     std::string summary;
     try {
@@ -112,17 +109,13 @@ class Stress : public PlainAtHeadOfDefaultList {
           shared.FillImageProxy(proxy, url, PXC_FL_DETAILS, kTypes);
           break;
         default:
-          if (sharedCore) {
-            shared.FillImageProxy(proxy, url, PXC_FL_ALL_IMAGES, kTypes);
-          } else {
-            IMR_TCore().FillImageProxy(proxy, url, PXC_FL_ALL_IMAGES, kTypes);
-          }
+          if (sharedCore) shared.FillImageProxy(proxy, url, PXC_FL_ALL_IMAGES, kTypes);
+          else IMR_TCore().FillImageProxy(proxy, url, PXC_FL_ALL_IMAGES, kTypes);
       }
       summary = Summary(proxy);
     } catch (const ZQ_EException& error) {
       summary = std::string(error.ClassName()) + ": " + error.Text().Std();
     }
-    iDetections++;
     if (summary != iExpected[file]) {
       std::lock_guard lock(iMutex);
       if (iMismatches++ == 0) iFirstMismatch = iPaths[file] + ": " + summary + " != " + iExpected[file];
@@ -150,7 +143,6 @@ class Stress : public PlainAtHeadOfDefaultList {
         ::removexattr(iPaths[file].c_str(), "user.imr.IMR_CACHE_IT");
       }
     }
-    EXPECT_EQ(iDetections.load(), kRounds * kThreads * kDetections);
     EXPECT_EQ(iMismatches, 0) << iFirstMismatch;
     EXPECT_EQ(Stats().exclusionViolations.load(), 0) << "a plugin that is not safe ran alongside another";
     EXPECT_GT(Stats().maxSafeInFlight.load(), 1) << "safe plugins never ran at once";
@@ -164,7 +156,6 @@ class Stress : public PlainAtHeadOfDefaultList {
   std::vector<std::string> iPaths;
   std::vector<std::string> iExpected;
   int iGeneration = 0;
-  std::atomic<int> iDetections{0};
   std::mutex iMutex;
   int iMismatches = 0;
   std::string iFirstMismatch;

@@ -13,10 +13,6 @@ namespace coretest {
 
 namespace {
 
-const char* const kModuleNames[] = {"IMRT_Plain",    "IMRT_Context", "IMRT_Fallback",
-                                    "IMRT_Loop",     "IMRT_Abstract", "IMRT_Keyed",
-                                    "IMRT_Trivial"};
-
 // Initialises the library and makes the test module loadable for the whole
 // process: an overlay naming its plugins (plus what the executable adds to the
 // IMR section) and the module folder on IMR_PLUGIN_PATH.
@@ -25,10 +21,9 @@ class ModuleEnvironment : public ::testing::Environment {
   void SetUp() override {
     ASSERT_TRUE(__ZQ_INITIALIZATION_FUNCTION_IMR__());
     std::string plugins;
-    for (const char* name : kModuleNames) {
-      plugins += std::string(plugins.empty() ? "" : ", ") + "\"" + name + "\": \"imrt_plugins.so\"";
+    for (const char* name : {"Plain", "Context", "Fallback", "Loop", "Abstract", "Keyed", "Trivial"}) {
+      plugins += std::string(plugins.empty() ? "" : ", ") + "\"IMRT_" + name + "\": \"imrt_plugins.so\"";
     }
-    // What the executable (or the variable CORETEST_EXTRA_IMR) adds to the IMR section.
     const char* extra = std::getenv("CORETEST_EXTRA_IMR");
     const std::string json = std::string("{\"Resources\": {\"Modules\": {\"PXC\": {\"Plugins\": ") +
                              "{\"IMR_TPlugin\": {" + plugins + "}}}, \"IMR\": {" +
@@ -78,29 +73,9 @@ ZQ_TList Pairs(std::initializer_list<std::pair<const char*, const char*>> pairs)
   return list;
 }
 
-imrt::Image Img(const std::string& status, int type, unsigned columns, unsigned rows) {
-  imrt::Image image;
-  image.status = status;
-  image.type = type;
-  image.columns = columns;
-  image.rows = rows;
-  return image;
-}
-
-imrt::Image Embedded(const std::string& payload, int type) {
-  imrt::Image image = Img("6", type);
-  image.payload = payload;
-  return image;
-}
-
-imrt::Image WithRefs(imrt::Image image, std::vector<std::string> refs) {
-  image.refs = std::move(refs);
-  return image;
-}
-
 ZQ_TURL WriteImrt(const std::string& path, const std::vector<imrt::Image>& images) {
   WriteFile(path, imrt::Write(images));
-  return ZQ_TURL::FromPath(ZQ_TString(path));
+  return UrlOf(path);
 }
 
 long Extended(const PXC_TImageTicket& ticket, const char* key) {
@@ -109,55 +84,41 @@ long Extended(const PXC_TImageTicket& ticket, const char* key) {
   return number ? static_cast<long>(number->Value()) : -1;
 }
 
-std::string TicketSummary(const PXC_TImageTicket& ticket) {
-  std::string text = ticket.FileFormat().Std() + ":" + std::to_string(ticket.ImageType()) + ":" +
-                     std::to_string(Extended(ticket, "index"));
-  if (ticket.NrColumns() != 0 || ticket.NrRows() != 0) {
-    text += ":" + std::to_string(ticket.NrColumns()) + "x" + std::to_string(ticket.NrRows());
-  }
-  if (ticket.RelatedIndex() >= 0) text += "@" + std::to_string(ticket.RelatedIndex());
-  return text;
-}
-
-std::string Summary(const PXC_TImageProxy& proxy) {
-  std::string text;
-  const int selected = proxy.IndexOfSelected();
-  for (std::uint32_t i = 0; i < proxy.Entries(); ++i) {
-    if (!text.empty()) text += ' ';
-    if (static_cast<int>(i) == selected) text += '*';
-    text += TicketSummary(proxy.TicketAt(i));
-  }
-  return text;
-}
-
 namespace {
 
-struct Expected {
-  std::string text;
-  bool embedded;
-  bool main;
-};
+std::string Text(const std::string& format, int type, long index, unsigned columns, unsigned rows) {
+  std::string text = format + ":" + std::to_string(type) + ":" + std::to_string(index);
+  if (columns != 0 || rows != 0) text += ":" + std::to_string(columns) + "x" + std::to_string(rows);
+  return text;
+}
 
-void Model(const std::string& bytes, int linkType, bool inSub, std::vector<Expected>& out) {
+std::string Joined(const std::vector<std::string>& texts, int selected) {
+  std::string text;
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    text += (i == 0 ? "" : " ") + std::string(static_cast<int>(i) == selected ? "*" : "") + texts[i];
+  }
+  return text;
+}
+
+// Appends the tickets that IMRT_Plain gives for `bytes` to `texts`, an
+// embedded file's main images taking the type of the image that embeds it.
+// For the outer file (`main` set), `main` becomes its first main image and
+// `first` its first image.
+void Model(const std::string& bytes, int linkType, std::vector<std::string>& texts, int* first,
+           int* main) {
   imrt::File file;
   if (!imrt::Parse(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), file)) return;
   for (std::uint32_t i = 0; i < file.count; ++i) {
     const imrt::Image& image = file.At(i);
     const std::string& s = image.status;
     if (s == "0" || s == "2" || s == "7") {
-      int type = image.type;
-      if (inSub && type == PXC_IT_MAIN) type = linkType;
-      std::string text = image.format + ":" + std::to_string(type) + ":" + std::to_string(i);
-      if (image.columns != 0 || image.rows != 0) {
-        text += ":" + std::to_string(image.columns) + "x" + std::to_string(image.rows);
-      }
-      out.push_back({text, inSub, type == PXC_IT_MAIN});
+      const int type = main == nullptr && image.type == PXC_IT_MAIN ? linkType : image.type;
+      const int at = static_cast<int>(texts.size());
+      if (main != nullptr && *first < 0) *first = at;
+      if (main != nullptr && *main < 0 && type == PXC_IT_MAIN) *main = at;
+      texts.push_back(Text(image.format, type, i, image.columns, image.rows));
     } else if (s == "6") {
-      const std::uint64_t offset = file.EmbedOffset(image);
-      std::vector<Expected> inner;
-      Model(bytes.substr(offset, image.length), image.type, true, inner);
-      for (Expected& e : inner) e.embedded = true;
-      out.insert(out.end(), inner.begin(), inner.end());
+      Model(bytes.substr(file.EmbedOffset(image), image.length), image.type, texts, nullptr, nullptr);
     } else if (s != "5") {
       return;  // 4 ends the images; 1 empties a list of IMRT_Plain alone
     }
@@ -166,24 +127,25 @@ void Model(const std::string& bytes, int linkType, bool inSub, std::vector<Expec
 
 }  // namespace
 
-std::string ExpectedSummary(const std::string& bytes) {
-  std::vector<Expected> tickets;
-  Model(bytes, 0, false, tickets);
-  int selected = -1;
-  for (std::size_t i = 0; i < tickets.size(); ++i) {
-    if (tickets[i].embedded) continue;
-    if (selected < 0) selected = static_cast<int>(i);
-    if (tickets[i].main && !tickets[static_cast<std::size_t>(selected)].main) {
-      selected = static_cast<int>(i);
-    }
-  }
-  std::string text;
-  for (std::size_t i = 0; i < tickets.size(); ++i) {
-    if (!text.empty()) text += ' ';
-    if (static_cast<int>(i) == selected) text += '*';
-    text += tickets[i].text;
-  }
+std::string TicketSummary(const PXC_TImageTicket& ticket) {
+  std::string text = Text(ticket.FileFormat().Std(), ticket.ImageType(), Extended(ticket, "index"),
+                          ticket.NrColumns(), ticket.NrRows());
+  if (ticket.RelatedIndex() >= 0) text += "@" + std::to_string(ticket.RelatedIndex());
   return text;
+}
+
+std::string Summary(const PXC_TImageProxy& proxy) {
+  std::vector<std::string> texts;
+  for (std::uint32_t i = 0; i < proxy.Entries(); ++i) texts.push_back(TicketSummary(proxy.TicketAt(i)));
+  return Joined(texts, proxy.IndexOfSelected());
+}
+
+std::string ExpectedSummary(const std::string& bytes) {
+  std::vector<std::string> texts;
+  int first = -1;
+  int main = -1;
+  Model(bytes, 0, texts, &first, &main);
+  return Joined(texts, main >= 0 ? main : first);
 }
 
 PXC_TImageTicket TestCore::Ticket(const ZQ_TURL& url, const ZQ_TList& plugins) {
@@ -204,6 +166,16 @@ bool TestCore::Fill(PXC_TImageTicket& ticket, PXC_TFillLevel level, std::uint32_
   return FillUpImageTicket(ticket, buffer, level, index, context, cacheable, types);
 }
 
+std::string ModuleCountersTest::Describe(const ZQ_TURL& url, PXC_TFillLevel level,
+                                         const ZQ_TList& plugins, IMR_TImageTypes types) {
+  const IMR_TCore core(&plugins);
+  iProxy = PXC_TImageProxy();
+  const ZQ_TListKey* key = core.FillImageProxy(iProxy, url, level, types);
+  EXPECT_EQ(key, iProxy.SelectedKey());
+  EXPECT_EQ(iProxy.URL(), url);
+  return Summary(iProxy);
+}
+
 void PlainAtHeadOfDefaultList::SetUp() {
   if (IMR_TCore::GetCacheStrategy() != IMR_CS_ALL) GTEST_SKIP() << "another cache strategy";
   iSaved = *IMR_TCore::DefaultPluginList();
@@ -213,17 +185,6 @@ void PlainAtHeadOfDefaultList::SetUp() {
 
 void PlainAtHeadOfDefaultList::TearDown() {
   if (!iSaved.IsEmpty()) *IMR_TCore::DefaultPluginList() = iSaved;
-}
-
-CacheSwitches::CacheSwitches(bool read, bool write)
-    : iRead(IMR_TCore::sReadFromCache), iWrite(IMR_TCore::sWriteToCache) {
-  IMR_TCore::sReadFromCache = read;
-  IMR_TCore::sWriteToCache = write;
-}
-
-CacheSwitches::~CacheSwitches() {
-  IMR_TCore::sReadFromCache = iRead;
-  IMR_TCore::sWriteToCache = iWrite;
 }
 
 }  // namespace coretest

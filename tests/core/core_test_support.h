@@ -16,14 +16,7 @@
 
 namespace coretest {
 
-using testsupport::Count;
-using testsupport::LogCapture;
-using testsupport::Raised;
-using testsupport::ReadFile;
-using testsupport::ScopedEnv;
-using testsupport::SetModified;
-using testsupport::TempDir;
-using testsupport::WriteFile;
+using namespace testsupport;
 
 // The counters of the test module (loaded on first use).
 imrt::Stats& Stats();
@@ -32,12 +25,28 @@ imrt::Stats& Stats();
 ZQ_TList Plugins(std::initializer_list<const char*> names);
 ZQ_TList Pairs(std::initializer_list<std::pair<const char*, const char*>> pairs);
 
-// Image lines of IMRT files.
-imrt::Image Img(const std::string& status, int type = 3, unsigned columns = 0, unsigned rows = 0);
-imrt::Image Embedded(const std::string& payload, int type = 3);
-imrt::Image WithRefs(imrt::Image image, std::vector<std::string> refs);
+// Image lines of IMRT files: status, type and size; an embedded file; references.
+inline imrt::Image Img(const std::string& status, int type = 3, unsigned columns = 0,
+                       unsigned rows = 0) {
+  imrt::Image image;
+  image.status = status;
+  image.type = type;
+  image.columns = columns;
+  image.rows = rows;
+  return image;
+}
+inline imrt::Image Embedded(const std::string& payload, int type = 3) {
+  imrt::Image image = Img("6", type);
+  image.payload = payload;
+  return image;
+}
+inline imrt::Image WithRefs(imrt::Image image, std::vector<std::string> refs) {
+  image.refs = std::move(refs);
+  return image;
+}
 // Writes an IMRT file of `images` at `path`; returns its URL.
 ZQ_TURL WriteImrt(const std::string& path, const std::vector<imrt::Image>& images);
+inline ZQ_TURL UrlOf(const std::string& path) { return ZQ_TURL::FromPath(ZQ_TString(path)); }
 
 // "format:type:index" per ticket ("WxH" added when set, "@n" for a related
 // index), "*" before the selected one, blank separated.
@@ -46,15 +55,14 @@ std::string TicketSummary(const PXC_TImageTicket& ticket);
 // The ticket's extended-info number `key`, or -1.
 long Extended(const PXC_TImageTicket& ticket, const char* key);
 
-// What a run at level 4 over the IMRT data `bytes` (named `url`) must give,
-// in the form of Summary: statuses 0, 2, 5, 6 and 7 and the end of the
-// images (4), with IMRT_Plain at the head of the list and all image types.
+// What a run at level 4 over the IMRT data `bytes` must give, in the form of
+// Summary: statuses 0, 2, 5, 6 and 7 and the end of the images (4), with
+// IMRT_Plain at the head of the list and all image types.
 std::string ExpectedSummary(const std::string& bytes);
 
 // A core whose ticket walk the tests call directly.
 class TestCore : public IMR_TCore {
  public:
-  using IMR_TCore::IMR_TCore;
   // A ticket of `url` (with its facts) that walks `plugins`.
   static PXC_TImageTicket Ticket(const ZQ_TURL& url, const ZQ_TList& plugins);
   static ZQ_TList& TicketPlugins(PXC_TImageTicket& ticket);
@@ -63,39 +71,42 @@ class TestCore : public IMR_TCore {
   static bool Fill(PXC_TImageTicket& ticket, PXC_TFillLevel level, std::uint32_t index,
                    IMR_IContextPlugin*& context, bool& cacheable,
                    IMR_TImageTypes types = IMR_IT_ALL);
-  using IMR_TCore::FillUpImageTicket;
+};
+
+// Tests with a folder of their own, iDir, for the files they write.
+class FilesTest : public ::testing::Test {
+ protected:
+  ZQ_TURL Write(const std::string& name, const std::vector<imrt::Image>& images) {
+    return WriteImrt(iDir / name, images);
+  }
+
+  TempDir iDir;
 };
 
 // Tests that start with the test module's counters reset and end with no
 // context plugin alive.
-class ModuleCountersTest : public ::testing::Test {
+class ModuleCountersTest : public FilesTest {
  protected:
   void SetUp() override { Stats().Reset(); }
   void TearDown() override { EXPECT_EQ(Stats().contextsAlive.load(), 0); }
+
+  // Describes `url` through a core over `plugins` into iProxy; its summary.
+  std::string Describe(const ZQ_TURL& url, PXC_TFillLevel level = PXC_FL_ALL_IMAGES,
+                       const ZQ_TList& plugins = Plugins({"IMRT_Plain"}),
+                       IMR_TImageTypes types = IMR_IT_ALL);
+
+  PXC_TImageProxy iProxy;
 };
 
 // Tests over the default plugin list (whose results the cache keeps) with
 // IMRT_Plain added at its head and the module's counters reset; skipped under
-// another cache strategy.  The list is restored afterwards.  iDir holds the
-// test's files.
-class PlainAtHeadOfDefaultList : public ::testing::Test {
+// another cache strategy.  The list is restored afterwards.
+class PlainAtHeadOfDefaultList : public FilesTest {
  protected:
   void SetUp() override;
   void TearDown() override;
 
   ZQ_TList iSaved;
-  TempDir iDir;
-};
-
-// Saves and restores the core's cache switches and default list.
-class CacheSwitches {
- public:
-  CacheSwitches(bool read, bool write);
-  ~CacheSwitches();
-
- private:
-  bool iRead;
-  bool iWrite;
 };
 
 }  // namespace coretest

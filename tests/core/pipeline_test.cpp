@@ -1,5 +1,6 @@
 // From a URL to a described proxy: levels, selection, context plugins over a
-// container, embedded images, related files, and files that cannot be read.
+// container, embedded images, related files, and files that cannot be read;
+// then raising tickets and proxies to a higher level.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,58 +10,47 @@ using namespace coretest;
 
 namespace {
 
-class Pipeline : public ModuleCountersTest {
- protected:
-  ZQ_TURL Write(const std::string& name, const std::vector<imrt::Image>& images) {
-    return WriteImrt(iDir / name, images);
-  }
-  std::string Describe(const ZQ_TURL& url, PXC_TFillLevel level = PXC_FL_ALL_IMAGES,
-                       const ZQ_TList& plugins = Plugins({"IMRT_Plain"}),
-                       IMR_TImageTypes types = IMR_IT_ALL) {
-    const IMR_TCore core(&plugins);
-    iProxy = PXC_TImageProxy();
-    const ZQ_TListKey* key = core.FillImageProxy(iProxy, url, level, types);
-    EXPECT_EQ(key, iProxy.SelectedKey());
-    EXPECT_EQ(iProxy.URL(), url);
-    return Summary(iProxy);
-  }
+class Pipeline : public ModuleCountersTest {};
 
-  TempDir iDir;
-  PXC_TImageProxy iProxy;
-};
+// IMR_EPluginCannotReadFile carries the buffer's exception, which names the file.
+template <class BufferError>
+void ExpectCannotRead(const ZQ_TURL& url, const char* reason, const std::function<void()>& call) {
+  const IMR_EPluginCannotReadFile error = Raised<IMR_EPluginCannotReadFile>(call);
+  const BufferError* cause = error.Data().DynamicCast<BufferError>();
+  ASSERT_NE(cause, nullptr) << BufferError::ZQ_ClassName() << " expected, datum "
+                            << error.Data().ToText();
+  EXPECT_EQ(cause->Data().ToText(), url.Path());
+  EXPECT_NE(cause->Text().Std().find(reason), std::string::npos) << cause->Text();
+}
 
 }  // namespace
 
-TEST_F(Pipeline, BelowAllImagesOnlyImageZeroIsDescribed) {
+TEST_F(Pipeline, LevelsAndTheSelectedImage) {
+  // Below all images only image 0 is described.
   const ZQ_TURL url = Write("a.imrt", {Img("0", 1, 10, 10), Img("0", 3, 20, 20)});
   EXPECT_EQ(Describe(url, PXC_FL_FORMAT), "*IMRT:1:0");
   EXPECT_EQ(iProxy.TicketAt(0).FillLevel(), PXC_FL_FORMAT);
   EXPECT_EQ(iProxy.TicketAt(0).CreatorId(), "IMR_TCore");
   EXPECT_EQ(Describe(url, PXC_FL_GEOMETRY), "*IMRT:1:0:10x10");
-}
 
-TEST_F(Pipeline, AllImagesAreDescribedAndTheFirstMainImageIsSelected) {
-  EXPECT_EQ(Describe(Write("a.imrt", {Img("0", 1), Img("0", 3, 2, 2), Img("0", 3)})),
-            "IMRT:1:0 *IMRT:3:1:2x2 IMRT:3:2");
+  // All images: the first main image is selected, else the first image.
   EXPECT_EQ(Describe(Write("b.imrt", {Img("0", 1), Img("0", 2)})), "*IMRT:1:0 IMRT:2:1");
   const std::vector<imrt::Image> mix = {Img("0", 2), Img("5"), Img("7"), Img("2"), Img("4"), Img("0")};
-  const ZQ_TURL url = Write("mix.imrt", mix);
-  EXPECT_EQ(Describe(url), "IMRT:2:0 *IMRT:3:2 IMRT:3:3");
-  EXPECT_EQ(Describe(url), ExpectedSummary(imrt::Write(mix)));
+  EXPECT_EQ(Describe(Write("mix.imrt", mix)), "IMRT:2:0 *IMRT:3:2 IMRT:3:3");
+  EXPECT_EQ(Summary(iProxy), ExpectedSummary(imrt::Write(mix)));
 
   // A proxy that held another file is replaced.
   const ZQ_TList plugins = Plugins({"IMRT_Plain"});
-  const IMR_TCore core(&plugins);
-  core.FillImageProxy(iProxy, Write("c.imrt", {Img("0", 4)}), PXC_FL_ALL_IMAGES, IMR_IT_ALL);
+  IMR_TCore(&plugins).FillImageProxy(iProxy, Write("c.imrt", {Img("0", 4)}), PXC_FL_ALL_IMAGES,
+                                     IMR_IT_ALL);
   EXPECT_EQ(Summary(iProxy), "*IMRT:4:0");
 }
 
 TEST_F(Pipeline, FilesThatNoPluginDescribesAreNotRecognised) {
   LogCapture log;
-  const ZQ_TURL other = ZQ_TURL::FromPath(ZQ_TString(iDir / "other.bin"));
-  WriteFile(other.Path().Std(), "not an IMRT file");
+  WriteFile(iDir / "other.bin", "not an IMRT file");
   for (const ZQ_TURL& url : {Write("1.imrt", {Img("1")}), Write("4.imrt", {Img("4")}),
-                             Write("t.imrt", {Img("throw")}), other}) {
+                             Write("t.imrt", {Img("throw")}), UrlOf(iDir / "other.bin")}) {
     for (PXC_TFillLevel level : {PXC_FL_FORMAT, PXC_FL_ALL_IMAGES}) {
       const IMR_EPluginFileNotRecognized error =
           Raised<IMR_EPluginFileNotRecognized>([&] { Describe(url, level); });
@@ -72,31 +62,31 @@ TEST_F(Pipeline, FilesThatNoPluginDescribesAreNotRecognised) {
 TEST_F(Pipeline, AContextPluginDescribesAMultiImageContainer) {
   const std::vector<imrt::Image> images = {Img("0", 1, 1, 1), Img("0", 3, 2, 2), Img("7", 3),
                                            Img("0", 2)};
-  const ZQ_TURL url = Write("ctx.imrt", images);
-  EXPECT_EQ(Describe(url, PXC_FL_ALL_IMAGES, Plugins({"IMRT_Context"})),
+  EXPECT_EQ(Describe(Write("ctx.imrt", images), PXC_FL_ALL_IMAGES, Plugins({"IMRT_Context"})),
             ExpectedSummary(imrt::Write(images)));
   EXPECT_EQ(Stats().contextsCreated.load(), 1);
-  const long serial = Extended(iProxy.TicketAt(0), "context");
   for (std::uint32_t i = 0; i < iProxy.Entries(); ++i) {
-    EXPECT_EQ(Extended(iProxy.TicketAt(i), "context"), serial);
+    EXPECT_EQ(Extended(iProxy.TicketAt(i), "context"), Extended(iProxy.TicketAt(0), "context"));
   }
 
   // A restart deletes the context; the next image makes a new one.
   Stats().Reset();
-  Describe(Write("restart.imrt", {Img("0"), Img("3"), Img("0")}), PXC_FL_ALL_IMAGES,
-           Plugins({"IMRT_Context"}));
-  EXPECT_EQ(Summary(iProxy), "*IMRT:3:0 FALLBACK:3:1 IMRT:3:2");
+  EXPECT_EQ(Describe(Write("restart.imrt", {Img("0"), Img("3"), Img("0")}), PXC_FL_ALL_IMAGES,
+                     Plugins({"IMRT_Context"})),
+            "*IMRT:3:0 FALLBACK:3:1 IMRT:3:2");
   EXPECT_EQ(Stats().contextsCreated.load(), 2);
   EXPECT_NE(Extended(iProxy.TicketAt(2), "context"), Extended(iProxy.TicketAt(0), "context"));
 
-  // A failure ends the images; what was described stays.
+  // A failure ends the images; what was described stays, the context goes.
   LogCapture log;
-  Describe(Write("fail.imrt", {Img("0"), Img("0"), Img("throw"), Img("0")}), PXC_FL_ALL_IMAGES,
-           Plugins({"IMRT_Context"}));
-  EXPECT_EQ(Summary(iProxy), "*IMRT:3:0 IMRT:3:1");
+  EXPECT_EQ(Describe(Write("fail.imrt", {Img("0"), Img("0"), Img("throw"), Img("0")}),
+                     PXC_FL_ALL_IMAGES, Plugins({"IMRT_Context"})),
+            "*IMRT:3:0 IMRT:3:1");
   EXPECT_EQ(Count(log.Text(), "IMRT image 2 is corrupt"), 1u) << log.Text();
 }
 
+// Embedded tickets carry facts of their own range (they were invalid) and
+// no link to the proxy of the embedding file.
 TEST_F(Pipeline, EmbeddedImagesNestedTwoDeepJoinTheProxyUnselected) {
   const std::string c = imrt::Write({Img("0", 3, 5, 5), Img("0", 3, 6, 6)});
   const std::string b = imrt::Write({Img("0", 3, 3, 3), Embedded(c, PXC_IT_PREVIEW), Img("5")});
@@ -124,32 +114,28 @@ TEST_F(Pipeline, EmbeddedImagesNestedTwoDeepJoinTheProxyUnselected) {
   for (std::uint32_t i = 0; i < iProxy.Entries(); ++i) EXPECT_FALSE(iProxy.TicketAt(i).IsTicketValid());
 }
 
-TEST_F(Pipeline, EmbeddedImagesOfKindsNotAskedForAreSkipped) {
+TEST_F(Pipeline, EmbeddedDataSkippedUndescribableOrNestedTooDeep) {
+  // Kinds not asked for are skipped.
   const ZQ_TURL url = Write("skip.imrt", {Img("0"), Embedded(imrt::Write({Img("0")}), PXC_IT_THUMBNAIL)});
   EXPECT_EQ(Describe(url, PXC_FL_ALL_IMAGES, Plugins({"IMRT_Plain"}), IMR_IT_MAIN), "*IMRT:3:0");
-  EXPECT_EQ(Describe(url, PXC_FL_ALL_IMAGES, Plugins({"IMRT_Plain"}), IMR_IT_ALL),
-            "*IMRT:3:0 IMRT:1:0");
-}
+  EXPECT_EQ(Describe(url), "*IMRT:3:0 IMRT:1:0");
 
-TEST_F(Pipeline, EmbeddedDataThatCannotBeDescribedIsLoggedAndLeftOut) {
+  // Data that cannot be described is logged and left out.
   LogCapture log;
-  const ZQ_TURL url = Write("bad.imrt", {Embedded("no IMRT here", 1), Img("0")});
-  EXPECT_EQ(Describe(url), "*IMRT:3:1");
+  EXPECT_EQ(Describe(Write("bad.imrt", {Embedded("no IMRT here", 1), Img("0")})), "*IMRT:3:1");
   EXPECT_EQ(Count(log.Text(), "IMR_CORE: Cannot resolve image embed:"), 1u) << log.Text();
-}
 
-TEST_F(Pipeline, EmbeddingIsFollowedSixteenDeep) {
-  // Twenty files, each the second image of the one around it.
+  // Twenty files, each the second image of the one around it: 16 levels are followed.
   std::string bytes = imrt::Write({Img("0")});
   for (int depth = 0; depth < 20; ++depth) bytes = imrt::Write({Img("0"), Embedded(bytes, 3)});
-  const ZQ_TURL url = ZQ_TURL::FromPath(ZQ_TString(iDir / "deep.imrt"));
-  WriteFile(url.Path().Std(), bytes);
-  LogCapture log;
-  Describe(url);
+  WriteFile(iDir / "deep.imrt", bytes);
+  Describe(UrlOf(iDir / "deep.imrt"));
   EXPECT_EQ(iProxy.Entries(), 17u);  // the file's own image and one per level followed
   EXPECT_EQ(Count(log.Text(), "nest deeper than 16 levels"), 1u) << log.Text();
 }
 
+// The tickets of a related file join the parent without a link to it, at
+// every level, and every image keeps the related index.
 TEST_F(Pipeline, RelatedFilesJoinTheParentProxy) {
   const ZQ_TURL parentURL = Write("p.imrt", {Img("0", 3), Img("0", 1)});
   Describe(parentURL);
@@ -165,12 +151,12 @@ TEST_F(Pipeline, RelatedFilesJoinTheParentProxy) {
   EXPECT_EQ(*iProxy.SelectedKey(), selected);
   EXPECT_EQ(iProxy.URL(), parentURL);
   for (std::uint32_t i = 0; i < iProxy.Entries(); ++i) EXPECT_EQ(iProxy.TicketAt(i).GetImrLink(), nullptr);
-
   // Below all images only image 0 joins; into an empty proxy it is selected.
   PXC_TImageProxy empty;
   PXC_TImrLink toEmpty{-1, &empty, PXC_IT_MAIN};
   core.AddToImageProxy(toEmpty, related, PXC_FL_FORMAT, IMR_IT_ALL);
   EXPECT_EQ(Summary(empty), "*IMRT:3:0");
+  EXPECT_EQ(empty.TicketAt(0).GetImrLink(), nullptr);
 
   // Failures leave the parent as it was.
   EXPECT_THROW(core.AddToImageProxy(link, Write("no.imrt", {Img("1")}), PXC_FL_ALL_IMAGES, IMR_IT_ALL),
@@ -182,84 +168,127 @@ TEST_F(Pipeline, RelatedFilesJoinTheParentProxy) {
                IMR_EPluginParentProxyUndefined);
 }
 
-// ---------------------------------------------------------------------------
-// Files that cannot be read: IMR_EPluginCannotReadFile carries the buffer's
-// exception, which names the file.
-
-namespace {
-
-template <class BufferError>
-void ExpectCannotRead(const IMR_TCore& core, const ZQ_TURL& url, const char* reason) {
-  PXC_TImageProxy proxy;
-  const IMR_EPluginCannotReadFile error = Raised<IMR_EPluginCannotReadFile>(
-      [&] { core.FillImageProxy(proxy, url, PXC_FL_ALL_IMAGES, IMR_IT_ALL); });
-  const BufferError* cause = error.Data().DynamicCast<BufferError>();
-  ASSERT_NE(cause, nullptr) << BufferError::ZQ_ClassName() << " expected, datum "
-                            << error.Data().ToText();
-  EXPECT_EQ(cause->Data().ToText(), url.Path());
-  EXPECT_NE(cause->Text().Std().find(reason), std::string::npos) << cause->Text();
-}
-
-}  // namespace
-
-TEST_F(Pipeline, FilesThatCannotBeReadGiveCannotReadFile) {
-  const ZQ_TList plugins = Plugins({"IMRT_Plain"});
-  const IMR_TCore core(&plugins);
-  const ZQ_TURL missing = ZQ_TURL::FromPath(ZQ_TString(iDir / "missing.imrt"));
-  ExpectCannotRead<PXC_EBufferCannotOpenFile>(core, missing, "No such file");
-  ExpectCannotRead<PXC_EBufferCannotOpenFile>(core, ZQ_TURL::FromPath(ZQ_TString(iDir.Path())),
-                                              "it is a directory");
-  const ZQ_TURL empty = ZQ_TURL::FromPath(ZQ_TString(iDir / "empty.imrt"));
-  WriteFile(empty.Path().Std(), "");
-  ExpectCannotRead<PXC_EBufferEmptyFile>(core, empty, "is empty");
-  const ZQ_TURL fifo = ZQ_TURL::FromPath(ZQ_TString(iDir / "fifo"));
+// Directories, FIFOs, and files that vanish, shrink or cannot be read.
+TEST_F(Pipeline, FilesThatCannotBeRead) {
+  auto describe = [this](const ZQ_TURL& url) { return [this, url] { Describe(url); }; };
+  const ZQ_TURL dir = UrlOf(iDir.Path());
+  ExpectCannotRead<PXC_EBufferCannotOpenFile>(dir, "it is a directory", describe(dir));
+  const ZQ_TURL fifo = UrlOf(iDir / "fifo");
   ASSERT_EQ(::mkfifo(fifo.Path().Narrow(), 0600), 0);
-  ExpectCannotRead<PXC_EBufferCannotOpenFile>(core, fifo, "not a regular file");
-}
+  ExpectCannotRead<PXC_EBufferCannotOpenFile>(fifo, "not a regular file", describe(fifo));
 
-TEST_F(Pipeline, FilesThatVanishOrShrinkBetweenCalls) {
-  const ZQ_TList plugins = Plugins({"IMRT_Plain"});
-  const IMR_TCore core(&plugins);
   const ZQ_TURL url = Write("v.imrt", {Img("0"), Img("0")});
-  PXC_TImageProxy proxy;
-  core.FillImageProxy(proxy, url, PXC_FL_ALL_IMAGES, IMR_IT_ALL);
+  Describe(url);
   ASSERT_EQ(::unlink(url.Path().Narrow()), 0);
-  ExpectCannotRead<PXC_EBufferCannotOpenFile>(core, url, "No such file");
-
+  ExpectCannotRead<PXC_EBufferCannotOpenFile>(url, "No such file", describe(url));
   // Cut inside the header: still readable, no longer IMRT.
   WriteFile(url.Path().Std(), imrt::Write({Img("0"), Img("0")}));
-  core.FillImageProxy(proxy, url, PXC_FL_ALL_IMAGES, IMR_IT_ALL);
+  Describe(url);
   ASSERT_EQ(::truncate(url.Path().Narrow(), 10), 0);
-  const IMR_EPluginFileNotRecognized error = Raised<IMR_EPluginFileNotRecognized>(
-      [&] { core.FillImageProxy(proxy, url, PXC_FL_ALL_IMAGES, IMR_IT_ALL); });
-  EXPECT_EQ(error.Text().Std(), "File " + url.Text().Std() + " not recognized");
+  EXPECT_THROW(Describe(url), IMR_EPluginFileNotRecognized);
   ASSERT_EQ(::truncate(url.Path().Narrow(), 0), 0);
-  ExpectCannotRead<PXC_EBufferEmptyFile>(core, url, "is empty");
-}
+  ExpectCannotRead<PXC_EBufferEmptyFile>(url, "is empty", describe(url));
 
-TEST_F(Pipeline, UnreadableFilesGiveCannotReadFile) {
-  const ZQ_TURL url = Write("locked.imrt", {Img("0")});
-  ASSERT_EQ(::chmod(url.Path().Narrow(), 0), 0);
-  ASSERT_EQ(::chmod(iDir.Path().c_str(), 0755), 0);
   // Root reads any file: the check runs in a child without privileges.
+  const ZQ_TURL locked = Write("locked.imrt", {Img("0")});
+  ASSERT_EQ(::chmod(locked.Path().Narrow(), 0), 0);
+  ASSERT_EQ(::chmod(iDir.Path().c_str(), 0755), 0);
   EXPECT_EXIT(
       {
         if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) std::_Exit(2);
-        const ZQ_TList plugins = Plugins({"IMRT_Plain"});
-        const IMR_TCore core(&plugins);
-        PXC_TImageProxy proxy;
-        try {
-          core.FillImageProxy(proxy, url, PXC_FL_ALL_IMAGES, IMR_IT_ALL);
-        } catch (const IMR_EPluginCannotReadFile& error) {
-          const PXC_EBufferCannotOpenFile* cause = error.Data().DynamicCast<PXC_EBufferCannotOpenFile>();
-          std::_Exit(cause && cause->Data().ToText() == url.Path() &&
-                             cause->Text().Std().find("Permission denied") != std::string::npos
-                         ? 0
-                         : 3);
-        } catch (...) {
-          std::_Exit(4);
-        }
-        std::_Exit(5);
+        ExpectCannotRead<PXC_EBufferCannotOpenFile>(locked, "Permission denied", describe(locked));
+        std::_Exit(::testing::Test::HasFailure() ? 3 : 0);
       },
       ::testing::ExitedWithCode(0), "");
+}
+
+// ---------------------------------------------------------------------------
+// Updates: a ticket is described again from its file, at its own position,
+// with the file's facts as they are now.
+
+TEST_F(Pipeline, UpdateRaisesATicketLevelByLevel) {
+  const ZQ_TURL url = Write("a.imrt", {WithRefs(Img("0", 3, 10, 20), {"dep.imrt"})});
+  Describe(url, PXC_FL_FORMAT, Plugins({"IMR_TPluginUnknown", "IMRT_Plain", "IMRT_Fallback"}));
+  PXC_TImageTicket ticket = iProxy.TicketAt(0);
+  // The plugin that described it is kept at the head of the ticket's list.
+  EXPECT_EQ(ticket.Internal(ZQ_TString("imr_plugins")),
+            ZQ_TAny(Plugins({"IMRT_Plain", "IMRT_Fallback"})));
+  IMR_TCore::UpdateImageTicket(ticket, PXC_FL_GEOMETRY);
+  EXPECT_EQ(TicketSummary(ticket), "IMRT:3:0:10x20");
+  EXPECT_EQ(ticket.FillLevel(), PXC_FL_GEOMETRY);
+  EXPECT_EQ(ticket.ExtendedInfo().ValueOfKey("detail"), nullptr);
+  IMR_TCore::UpdateImageTicket(ticket, PXC_FL_DETAILS);
+  EXPECT_NE(ticket.ExtendedInfo().ValueOfKey("detail"), nullptr);
+  EXPECT_TRUE(ticket.ExternalRefs().IsEmpty());
+  IMR_TCore::UpdateImageTicket(ticket, PXC_FL_DEPENDENCIES);
+  EXPECT_EQ(ticket.ExternalRefs(), ZQ_TList({ZQ_TAny("dep.imrt")}));
+
+  // A valid ticket already at the level asks no plugin.
+  int calls = Stats().calls.load();
+  IMR_TCore::UpdateImageTicket(ticket, PXC_FL_GEOMETRY);
+  EXPECT_EQ(Stats().calls.load(), calls);
+  EXPECT_EQ(ticket.FillLevel(), PXC_FL_DEPENDENCIES);
+
+  // A changed file is described again, and the ticket is valid afterwards.
+  Write("a.imrt", {Img("0", 3, 9, 9), Img("0")});
+  SetModified(url.Path().Std(), 2000000);
+  ASSERT_FALSE(ticket.IsTicketValid());
+  IMR_TCore::UpdateImageTicket(ticket, PXC_FL_GEOMETRY);
+  EXPECT_EQ(TicketSummary(ticket), "IMRT:3:0:9x9");
+  EXPECT_TRUE(ticket.IsTicketValid());
+  calls = Stats().calls.load();
+  IMR_TCore::UpdateImageTicket(ticket, PXC_FL_GEOMETRY);
+  EXPECT_EQ(Stats().calls.load(), calls);
+
+  // A vanished file, and one of another format.
+  ASSERT_EQ(::unlink(url.Path().Narrow()), 0);
+  ExpectCannotRead<PXC_EBufferCannotOpenFile>(
+      url, "No such file", [&] { IMR_TCore::UpdateImageTicket(ticket, PXC_FL_DETAILS); });
+  WriteFile(url.Path().Std(), "something else");
+  ticket = TestCore::Ticket(url, Plugins({"IMRT_Plain"}));
+  EXPECT_THROW(IMR_TCore::UpdateImageTicket(ticket, PXC_FL_GEOMETRY), IMR_EPluginCannotUpdateTicket);
+}
+
+TEST_F(Pipeline, UpdateAndInternalImageFollowEmbeddedRanges) {
+  const std::string inner = imrt::Write({Img("0", 3, 3, 3)});
+  const ZQ_TURL url =
+      Write("a.imrt", {Img("0", 3, 1, 1), Img("0", 1, 2, 2), Embedded(inner, PXC_IT_PREVIEW)});
+  Describe(url);
+  PXC_TImageTicket ticket = iProxy.TicketAt(2);
+  const ZQ_TURL file = ticket.File();
+  ASSERT_TRUE(file.IsEmbed());
+  IMR_TCore::UpdateImageTicket(ticket, PXC_FL_DEPENDENCIES);
+  EXPECT_EQ(ticket.FillLevel(), PXC_FL_DEPENDENCIES);
+  EXPECT_EQ(TicketSummary(ticket), "IMRT:2:0:3x3");  // the type of the embedding image stays
+  EXPECT_EQ(ticket.File(), file);
+  EXPECT_TRUE(ticket.IsTicketValid());
+
+  // InternalImage describes another image of the ticket's file.
+  ticket = iProxy.TicketAt(0);
+  IMR_TCore::InternalImage(ticket, 1, PXC_FL_GEOMETRY);
+  EXPECT_EQ(TicketSummary(ticket), "IMRT:1:1:2x2");
+  EXPECT_EQ(ticket.ImagePosition(), 1);
+  IMR_TCore::InternalImage(ticket, 2, PXC_FL_GEOMETRY);
+  EXPECT_EQ(ticket.File(), file);
+  EXPECT_EQ(ticket.NrColumns(), 3u);
+  EXPECT_EQ(ticket.FillLevel(), PXC_FL_GEOMETRY);
+}
+
+// Every ticket keeps its position; a failed update leaves no ticket tied to
+// the proxy.
+TEST_F(Pipeline, UpdateRaisesAProxyWholeAndKeepsItsSelection) {
+  const std::string inner = imrt::Write({Img("0", 3, 3, 3)});
+  const ZQ_TURL url = Write("a.imrt", {Img("0", 1), Embedded(inner, 2), Img("0", 3)});
+  ASSERT_EQ(Describe(url), "IMRT:1:0 IMRT:2:0:3x3 *IMRT:3:2");
+  IMR_TCore::UpdateImageProxy(iProxy, PXC_FL_DETAILS);
+  EXPECT_EQ(Summary(iProxy), "IMRT:1:0 IMRT:2:0:3x3 *IMRT:3:2");
+  for (std::uint32_t i = 0; i < iProxy.Entries(); ++i) {
+    EXPECT_EQ(iProxy.TicketAt(i).FillLevel(), PXC_FL_DETAILS) << i;
+    EXPECT_EQ(iProxy.TicketAt(i).GetImrLink(), nullptr) << i;
+  }
+  ASSERT_EQ(::unlink(url.Path().Narrow()), 0);
+  EXPECT_THROW(IMR_TCore::UpdateImageProxy(iProxy, PXC_FL_DEPENDENCIES), IMR_EPluginCannotReadFile);
+  for (std::uint32_t i = 0; i < iProxy.Entries(); ++i) {
+    EXPECT_EQ(iProxy.TicketAt(i).GetImrLink(), nullptr) << i;
+  }
 }

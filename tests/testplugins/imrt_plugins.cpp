@@ -32,24 +32,22 @@ class Flight {
  public:
   explicit Flight(bool safe) : iSafe(safe) {
     sStats.calls++;
-    if (iSafe) {
-      sStats.inFlight++;
-      const int safeNow = ++sStats.safeInFlight;
-      if (sStats.unsafeInFlight.load() > 0) sStats.exclusionViolations++;
-      int seen = sStats.maxSafeInFlight.load();
-      while (safeNow > seen && !sStats.maxSafeInFlight.compare_exchange_weak(seen, safeNow)) {
-      }
-    } else {
+    if (!iSafe) {
       sStats.unsafeInFlight++;
       if (++sStats.inFlight > 1) sStats.exclusionViolations++;
+      return;
+    }
+    sStats.inFlight++;
+    const int safeNow = ++sStats.safeInFlight;
+    if (sStats.unsafeInFlight.load() > 0) sStats.exclusionViolations++;
+    int seen = sStats.maxSafeInFlight.load();
+    while (safeNow > seen && !sStats.maxSafeInFlight.compare_exchange_weak(seen, safeNow)) {
     }
   }
   ~Flight() {
     sStats.inFlight--;
     (iSafe ? sStats.safeInFlight : sStats.unsafeInFlight)--;
   }
-  Flight(const Flight&) = delete;
-  Flight& operator=(const Flight&) = delete;
 
  private:
   bool iSafe;
@@ -68,7 +66,6 @@ bool ParseBuffer(const PXC_IBuffer& buffer, imrt::File& file) {
   return imrt::Parse(reinterpret_cast<const std::uint8_t*>(all.data()), all.size(), file);
 }
 
-// What every IMRT plugin and context shares: the answers and the ticket filling.
 class Imrt : protected IMR_TTicketAccess {
  public:
   static void Describe(PXC_TImageTicket& ticket, PXC_TFillLevel level, unsigned index,
@@ -97,6 +94,7 @@ class Imrt : protected IMR_TTicketAccess {
     SetFillLevel(ticket, level);
   }
 
+  // The answer of IMRT_Plain and the contexts of IMRT_Context.
   static IMR_TPluginStatus Answer(const imrt::File& file, const PXC_IBuffer& buffer,
                                   PXC_TImageTicket& ticket, PXC_TFillLevel level, unsigned index,
                                   IMR_TImageTypes types, int context) {
@@ -104,26 +102,20 @@ class Imrt : protected IMR_TTicketAccess {
     const imrt::Image& image = file.At(index);
     if (image.sleepMicros != 0) ::usleep(image.sleepMicros);
     const std::string& status = image.status;
-    if (status == "throw") {
-      ZQ_THROW(PXC_EImageTicketFileCorrupted, "IMRT image %s is corrupt", ZQ_TAny(index));
-    }
-    if (status == "magic") {
-      IMR_THROW_DATA(IMR_EMagicInvalidMagicEntry, "IMRT magic entry %s", ZQ_TAny(index));
-    }
+    const ZQ_TAny at(index);
+    if (status == "throw") ZQ_THROW(PXC_EImageTicketFileCorrupted, "IMRT image %s is corrupt", at);
+    if (status == "magic") IMR_THROW_DATA(IMR_EMagicInvalidMagicEntry, "IMRT magic entry %s", at);
     if (status == "std") throw std::runtime_error("IMRT failure outside the ZQ exceptions");
-    if (status == "nocreator") {
-      ZQ_THROW(PXC_EDynamicLoaderNoSuchCreator, "No creator %s", ZQ_TString("IMRT_Missing"));
-    }
+    if (status == "nocreator") ZQ_THROW(PXC_EDynamicLoaderNoSuchCreator, "No creator %s", ZQ_TString("x"));
     const int number = std::atoi(status.c_str());
     switch (number) {
+      case IMR_PS_RECOGNIZED_LIST_CHANGED:
+        Plugins(ticket).AddAtTail(ZQ_TAny(ZQ_TString("IMRT_Marker")));
+        Plugins(ticket).AddAtTail(ZQ_TAny(ZQ_TString()));
+        [[fallthrough]];
       case IMR_PS_RECOGNIZED:
       case IMR_PS_RECOGNIZED_CLEAR_FLAG:
         Describe(ticket, level, index, image, image.format, context);
-        return number;
-      case IMR_PS_RECOGNIZED_LIST_CHANGED:
-        Describe(ticket, level, index, image, image.format, context);
-        Plugins(ticket).AddAtTail(ZQ_TAny(ZQ_TString("IMRT_Marker")));
-        Plugins(ticket).AddAtTail(ZQ_TAny(ZQ_TString()));
         return number;
       case IMR_PS_NOT_RECOGNIZED:
       case IMR_PS_ABORT:
@@ -146,24 +138,49 @@ class Imrt : protected IMR_TTicketAccess {
   }
 };
 
-class ImrtPlugin : public IMR_TPlugin {
- public:
-  explicit ImrtPlugin(const ZQ_TString& key) : IMR_TPlugin(key) { sStats.pluginsCreated++; }
-  ~ImrtPlugin() override { sStats.pluginsDeleted++; }
-};
+enum class Kind { Plain, Fallback, Loop, Keyed, Trivial };
 
-class PlainPlugin : public ImrtPlugin {
+// The safe plugins, told apart by their kind.
+template <Kind K>
+class SafePlugin : public IMR_TPlugin {
  public:
-  using ImrtPlugin::ImrtPlugin;
+  using IMR_TPlugin::IMR_TPlugin;
+  bool IsSafePlugin(PXC_TFillLevel) const override { return true; }
+
   IMR_TPluginStatus ImageInfo(const PXC_IBuffer& buffer, PXC_TImageTicket& ticket,
                               PXC_TFillLevel level, unsigned int index,
                               IMR_TImageTypes types) override {
+    if (K == Kind::Trivial) {  // as cheap as a plugin gets: the benchmark's floor
+      static const ZQ_TString format("TRIVIAL");
+      if (buffer.Size() == 0 || buffer.Data()[0] != 'I') return IMR_PS_NOT_RECOGNIZED;
+      if (index > 0) return IMR_PS_ABORT;
+      SetFileFormat(ticket, format);
+      SetImageType(ticket, PXC_IT_MAIN);
+      SetFillLevel(ticket, level);
+      return IMR_PS_RECOGNIZED;
+    }
     Flight flight(true);
+    if (K == Kind::Loop) {
+      sStats.loopCalls++;
+      return IMR_PS_LIST_CHANGED;
+    }
+    if (K == Kind::Keyed) {
+      if (index > 0) return IMR_PS_ABORT;
+      Imrt::Describe(ticket, level, index, imrt::Image(), "KEYED:" + Key().Std(), 0);
+      return IMR_PS_RECOGNIZED;
+    }
     imrt::File file;
     if (!ParseBuffer(buffer, file)) return IMR_PS_NOT_RECOGNIZED;
-    return Imrt::Answer(file, buffer, ticket, level, index, types, 0);
+    if (K == Kind::Plain) return Imrt::Answer(file, buffer, ticket, level, index, types, 0);
+    if (index >= file.count) return IMR_PS_ABORT;
+    Imrt::Describe(ticket, level, index, file.At(index), "FALLBACK", 0);
+    ZQ_TList& plugins = Imrt::Plugins(ticket);
+    if (plugins.Entries() >= 2 && plugins[0] == ZQ_TAny("IMRT_Fallback")) {
+      plugins.RemoveHead();
+      plugins.RemoveHead();
+    }
+    return IMR_PS_RECOGNIZED_LIST_CHANGED;
   }
-  bool IsSafePlugin(PXC_TFillLevel) const override { return true; }
 };
 
 class ImrtContext : public IMR_TContextPlugin, public virtual IMR_IContextPlugin {
@@ -199,9 +216,9 @@ class ImrtContext : public IMR_TContextPlugin, public virtual IMR_IContextPlugin
   int iSerial;
 };
 
-class ContextPlugin : public ImrtPlugin {
+class ContextPlugin : public IMR_TPlugin {
  public:
-  using ImrtPlugin::ImrtPlugin;
+  using IMR_TPlugin::IMR_TPlugin;
   // Reached only when no context could be made: the file is not IMRT.
   IMR_TPluginStatus ImageInfo(const PXC_IBuffer&, PXC_TImageTicket&, PXC_TFillLevel, unsigned int,
                               IMR_TImageTypes) override {
@@ -215,75 +232,6 @@ class ContextPlugin : public ImrtPlugin {
     if (buffer == nullptr || !ParseBuffer(*buffer, parsed)) return nullptr;
     return new ImrtContext(this, file, buffer, level, types, pluginList, parsed);
   }
-};
-
-class FallbackPlugin : public ImrtPlugin {
- public:
-  using ImrtPlugin::ImrtPlugin;
-  IMR_TPluginStatus ImageInfo(const PXC_IBuffer& buffer, PXC_TImageTicket& ticket,
-                              PXC_TFillLevel level, unsigned int index, IMR_TImageTypes) override {
-    Flight flight(true);
-    imrt::File file;
-    if (!ParseBuffer(buffer, file)) return IMR_PS_NOT_RECOGNIZED;
-    if (index >= file.count) return IMR_PS_ABORT;
-    Imrt::Describe(ticket, level, index, file.At(index), "FALLBACK", 0);
-    ZQ_TList& plugins = Imrt::Plugins(ticket);
-    if (plugins.Entries() >= 2 && plugins[0] == ZQ_TAny("IMRT_Fallback")) {
-      plugins.RemoveHead();
-      plugins.RemoveHead();
-    }
-    return IMR_PS_RECOGNIZED_LIST_CHANGED;
-  }
-  bool IsSafePlugin(PXC_TFillLevel) const override { return true; }
-};
-
-class LoopPlugin : public ImrtPlugin {
- public:
-  using ImrtPlugin::ImrtPlugin;
-  IMR_TPluginStatus ImageInfo(const PXC_IBuffer&, PXC_TImageTicket&, PXC_TFillLevel, unsigned int,
-                              IMR_TImageTypes) override {
-    Flight flight(true);
-    sStats.loopCalls++;
-    return IMR_PS_LIST_CHANGED;
-  }
-  bool IsSafePlugin(PXC_TFillLevel) const override { return true; }
-};
-
-// Keeps IMR_TPlugin::ImageInfo, which raises IMR_EPluginInterfaceCalled.
-class AbstractPlugin : public ImrtPlugin {
- public:
-  using ImrtPlugin::ImrtPlugin;
-};
-
-class KeyedPlugin : public ImrtPlugin {
- public:
-  using ImrtPlugin::ImrtPlugin;
-  IMR_TPluginStatus ImageInfo(const PXC_IBuffer&, PXC_TImageTicket& ticket, PXC_TFillLevel level,
-                              unsigned int index, IMR_TImageTypes) override {
-    Flight flight(true);
-    if (index > 0) return IMR_PS_ABORT;
-    Imrt::Describe(ticket, level, index, imrt::Image(), "KEYED:" + Key().Std(), 0);
-    return IMR_PS_RECOGNIZED;
-  }
-  bool IsSafePlugin(PXC_TFillLevel) const override { return true; }
-};
-
-class TrivialPlugin : public ImrtPlugin {
- public:
-  using ImrtPlugin::ImrtPlugin;
-  IMR_TPluginStatus ImageInfo(const PXC_IBuffer& buffer, PXC_TImageTicket& ticket,
-                              PXC_TFillLevel level, unsigned int index, IMR_TImageTypes) override {
-    if (buffer.Size() == 0 || buffer.Data()[0] != 'I') return IMR_PS_NOT_RECOGNIZED;
-    if (index > 0) return IMR_PS_ABORT;
-    SetFileFormat(ticket, kFormat);
-    SetImageType(ticket, PXC_IT_MAIN);
-    SetFillLevel(ticket, level);
-    return IMR_PS_RECOGNIZED;
-  }
-  bool IsSafePlugin(PXC_TFillLevel) const override { return true; }
-
- private:
-  inline static const ZQ_TString kFormat{"TRIVIAL"};
 };
 
 template <class P>
@@ -300,13 +248,13 @@ extern "C" {
 __attribute__((visibility("default"))) imrt::Stats* IMRT_Stats() { return &sStats; }
 
 __attribute__((visibility("default"))) bool PXC_RegisterModule() {
-  IMR_TPlugin::RegisterCreator("IMRT_Plain", &Create<PlainPlugin>);
+  IMR_TPlugin::RegisterCreator("IMRT_Plain", &Create<SafePlugin<Kind::Plain>>);
   IMR_TPlugin::RegisterCreator("IMRT_Context", &Create<ContextPlugin>);
-  IMR_TPlugin::RegisterCreator("IMRT_Fallback", &Create<FallbackPlugin>);
-  IMR_TPlugin::RegisterCreator("IMRT_Loop", &Create<LoopPlugin>);
-  IMR_TPlugin::RegisterCreator("IMRT_Abstract", &Create<AbstractPlugin>);
-  IMR_TPlugin::RegisterCreator("IMRT_Keyed", &Create<KeyedPlugin>);
-  IMR_TPlugin::RegisterCreator("IMRT_Trivial", &Create<TrivialPlugin>);
+  IMR_TPlugin::RegisterCreator("IMRT_Fallback", &Create<SafePlugin<Kind::Fallback>>);
+  IMR_TPlugin::RegisterCreator("IMRT_Loop", &Create<SafePlugin<Kind::Loop>>);
+  IMR_TPlugin::RegisterCreator("IMRT_Abstract", &Create<IMR_TPlugin>);  // its ImageInfo raises
+  IMR_TPlugin::RegisterCreator("IMRT_Keyed", &Create<SafePlugin<Kind::Keyed>>);
+  IMR_TPlugin::RegisterCreator("IMRT_Trivial", &Create<SafePlugin<Kind::Trivial>>);
   IMR_TPlugin::RegisterExtList("IMRT_Plain", &PlainExtensions);
   return true;
 }
