@@ -1,5 +1,6 @@
-// The helpers every reader family shares: ICC profile descriptions, text
-// conversions, ISO boxes, embedded-image signatures and resolutions.
+// The helpers every reader family shares: bounded byte reads, ICC profile
+// descriptions, text conversions, ISO boxes, embedded-image signatures and
+// resolutions.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -16,6 +17,37 @@ namespace imr::formats {
 namespace {
 
 using namespace test;
+
+TEST(ByteReader, ReadsBothByteOrdersAndStaysInsideItsSource) {
+  const unsigned char bytes[] = {0x49, 0x49, 0x2A, 0x00, 0x08, 0x00, 0x00, 0x00};
+  MemorySource source(bytes, sizeof bytes);
+  ByteReader little(source, true);
+  EXPECT_EQ(little.U16(2), 42u);
+  EXPECT_EQ(little.U32(4), 8u);
+  EXPECT_EQ(little.U16BE(0), 0x4949u);
+  EXPECT_FALSE(little.Failed());
+  EXPECT_EQ(little.U32(6), 0u);  // two bytes short
+  EXPECT_TRUE(little.Failed());
+  EXPECT_EQ(little.Text(6, 10).size(), 2u);
+  EXPECT_EQ(little.Text(100, 10), "");
+
+  // Empty reads copy nothing: the sanitizers reject a null destination even then.
+  EXPECT_EQ(source.Read(8, nullptr, 0), 0u);
+  EXPECT_EQ(MemorySource(nullptr, 0).Read(0, nullptr, 0), 0u);
+  EXPECT_TRUE(little.Bytes(2, nullptr, 0));
+  EXPECT_FALSE(little.Bytes(9, nullptr, 0));  // past the end, even for nothing
+
+  // A slice is a window clamped to its parent.
+  SliceSource slice(source, 2, 4);
+  ASSERT_EQ(slice.Size(), 4u);
+  unsigned char out[8] = {};
+  EXPECT_EQ(slice.Read(1, out, 8), 3u);  // stops at the window's end, not the parent's
+  EXPECT_EQ(out[0], 0x00);
+  EXPECT_EQ(out[1], 0x08);
+  EXPECT_EQ(SliceSource(source, 6, 100).Size(), 2u);
+  EXPECT_EQ(SliceSource(source, 9, 4).Size(), 0u);
+  EXPECT_EQ(SliceSource(source, 9, 4).Read(0, out, 4), 0u);
+}
 
 // A profile header of `space` with one 'desc' tag holding `tag`.
 std::string Profile(const std::string& tag, const char* space = "RGB ") {
@@ -130,23 +162,26 @@ TEST(IsoBox, SizesOfZeroOneAndTheirLimits) {
 }
 
 TEST(EmbeddedImage, OnlyRecognisableSignaturesCount) {
-  const std::string bytes = std::string("\xFF\xD8\xFF\xE0", 4) + "<Dummy thumbnail image data>" +
-                            "II*" + std::string(1, '\0') + Be32(8) + "MM" + std::string(1, '\0') + "*" +
-                            Be32(8) + std::string("\xD7\xCD\xC6\x9A", 4) + std::string("\x01\x00\x09\x00\x00\x03", 6);
+  // A JPEG start, a stub, little- and big-endian TIFF headers, placeable and standard WMF headers.
+  const std::string bytes = std::string("\xFF\xD8\xFF\xE0", 4) + "<Dummy thumbnail image data>" + "II*" +
+                            std::string(1, '\0') + Be32(8) + "MM" + std::string(1, '\0') + "*" + Be32(8) +
+                            std::string("\xD7\xCD\xC6\x9A", 4) + std::string("\x01\x00\x09\x00\x00\x03", 6);
   MemorySource s(bytes.data(), bytes.size());
-  EXPECT_TRUE(HoldsImage(s, 0, 32, EmbeddedKind::kJpeg));
-  EXPECT_FALSE(HoldsImage(s, 4, 28, EmbeddedKind::kJpeg));  // a stub thumbnail
-  EXPECT_FALSE(HoldsImage(s, 0, 3, EmbeddedKind::kJpeg));
-  EXPECT_FALSE(HoldsImage(s, 0, bytes.size() + 1, EmbeddedKind::kJpeg));  // runs past the file
-  EXPECT_TRUE(HoldsImage(s, 32, 8, EmbeddedKind::kTiff));
-  EXPECT_TRUE(HoldsImage(s, 40, 8, EmbeddedKind::kTiff));
-  EXPECT_FALSE(HoldsImage(s, 32, 7, EmbeddedKind::kTiff));
-  EXPECT_FALSE(HoldsImage(s, 0, 8, EmbeddedKind::kTiff));
-  EXPECT_TRUE(HoldsImage(s, 48, 4, EmbeddedKind::kWmf));
-  EXPECT_TRUE(HoldsImage(s, 52, 6, EmbeddedKind::kWmf));
-  EXPECT_FALSE(HoldsImage(s, 52, 5, EmbeddedKind::kWmf));
-  EXPECT_FALSE(HoldsImage(s, 32, 8, EmbeddedKind::kWmf));
-
+  const struct {
+    std::uint64_t offset, length;
+    EmbeddedKind kind;
+    bool holds;
+  } cases[] = {
+      {0, 32, EmbeddedKind::kJpeg, true},   {4, 28, EmbeddedKind::kJpeg, false},  // a stub thumbnail
+      {0, 3, EmbeddedKind::kJpeg, false},   {0, bytes.size() + 1, EmbeddedKind::kJpeg, false},  // past the file
+      {32, 8, EmbeddedKind::kTiff, true},   {40, 8, EmbeddedKind::kTiff, true},
+      {32, 7, EmbeddedKind::kTiff, false},  {0, 8, EmbeddedKind::kTiff, false},
+      {48, 4, EmbeddedKind::kWmf, true},    {52, 6, EmbeddedKind::kWmf, true},
+      {52, 5, EmbeddedKind::kWmf, false},   {32, 8, EmbeddedKind::kWmf, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(HoldsImage(s, c.offset, c.length, c.kind), c.holds) << c.offset << "+" << c.length;
+  }
   const ImageDescription preview = EmbeddedImage(PXC_IT_PREVIEW, 32, 8);
   EXPECT_TRUE(preview.embedded);
   EXPECT_EQ(preview.type, PXC_IT_PREVIEW);

@@ -1,10 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
-#include "formats/common/byte_reader.h"
 #include "formats/ico/ico_reader.h"
 #include "tests/formats/reader_test_support.h"
 
@@ -12,177 +10,88 @@ namespace imr::formats {
 namespace {
 
 using namespace test;
+using namespace std::string_literals;
 
-Described DescribeAll(const Bytes& bytes, std::uint32_t limit = 64) {
-  return test::DescribeAll(MakeIcoReader, bytes, limit);
-}
-
-Described DescribeSample(const std::string& name) {
-  return DescribeAll(ReadBytes(IMR_TEST_DATA "/formats/ico/" + name));
-}
-
-void Put(Bytes& b, std::uint64_t v, int n, bool big) {
-  for (int i = 0; i < n; ++i) {
-    const int shift = big ? 8 * (n - 1 - i) : 8 * i;
-    b.push_back(static_cast<std::uint8_t>(v >> shift));
-  }
-}
-void PutText(Bytes& b, const std::string& s) { b.insert(b.end(), s.begin(), s.end()); }
+Described DescribeAll(const Bytes& bytes) { return test::DescribeAll(MakeIcoReader, bytes); }
 
 // A PNG signature and IHDR chunk (CRC not checked by readers of headers).
-Bytes PngHeader(std::uint32_t w, std::uint32_t h, std::uint8_t depth, std::uint8_t colourType) {
-  Bytes b = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-  Put(b, 13, 4, true);
-  PutText(b, "IHDR");
-  Put(b, w, 4, true);
-  Put(b, h, 4, true);
-  b.insert(b.end(), {depth, colourType, 0, 0, 0});
-  Put(b, 0, 4, true);
-  return b;
+std::string PngHeader(std::uint32_t w, std::uint32_t h, char depth, char colourType) {
+  return std::string("\x89PNG\r\n\x1A\n", 8) + Be32(13) + "IHDR" + Be32(w) + Be32(h) + depth + colourType +
+         std::string(3, '\0') + Be32(0);
 }
 
-// An ICO directory whose entries point at the given payloads.
-Bytes MakeIco(const std::vector<Bytes>& payloads, std::uint16_t type = 1) {
-  Bytes b;
-  Put(b, 0, 2, false);
-  Put(b, type, 2, false);
-  Put(b, payloads.size(), 2, false);
+// An ICO directory (256 x 256 entries) whose entries point at the payloads.
+Bytes MakeIco(const std::vector<std::string>& payloads, std::uint16_t type = 1) {
+  std::string head = Le16(0) + Le16(type) + Le16(static_cast<std::uint16_t>(payloads.size())), body;
   std::uint32_t offset = static_cast<std::uint32_t>(6 + 16 * payloads.size());
-  for (const Bytes& p : payloads) {
-    b.insert(b.end(), {0, 0, 0, 0});  // 256 x 256 in the directory
-    Put(b, 1, 2, false);
-    Put(b, 32, 2, false);
-    Put(b, p.size(), 4, false);
-    Put(b, offset, 4, false);
-    offset += static_cast<std::uint32_t>(p.size());
+  for (const std::string& p : payloads) {
+    head += std::string(4, '\0') + Le16(1) + Le16(32) + Le32(p.size()) + Le32(offset + body.size());
+    body += p;
   }
-  for (const Bytes& p : payloads) b.insert(b.end(), p.begin(), p.end());
-  return b;
+  return ToBytes(head + body);
 }
 
-Bytes IcnsElement(const std::string& type, const Bytes& data) {
-  Bytes b;
-  PutText(b, type);
-  Put(b, data.size() + 8, 4, true);
-  b.insert(b.end(), data.begin(), data.end());
-  return b;
-}
-Bytes MakeIcns(const std::vector<Bytes>& elements) {
-  Bytes body;
-  for (const Bytes& e : elements) body.insert(body.end(), e.begin(), e.end());
-  Bytes b;
-  PutText(b, "icns");
-  Put(b, body.size() + 8, 4, true);
-  b.insert(b.end(), body.begin(), body.end());
-  return b;
+std::string Icns(const std::vector<std::pair<std::string, std::string>>& elements) {
+  std::string body;
+  for (const auto& [type, data] : elements) body += type + Be32(data.size() + 8) + data;
+  return "icns" + Be32(body.size() + 8) + body;
 }
 
-TEST(IcoReader, AgreesWithIdentifyOnIcoAndCur) {
-  // identify: 16x16 (4-bit), 32x32 and 48x48; every icon has alpha.
-  Described r = DescribeSample("multi.ico");
-  ASSERT_EQ(r.images.size(), 3u);
-  const std::uint32_t sizes[] = {16, 32, 48};
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(r.images[i].columns, sizes[i]);
-    EXPECT_EQ(r.images[i].rows, sizes[i]);
-    EXPECT_EQ(r.images[i].type, PXC_IT_MAIN);
-    EXPECT_EQ(r.images[i].format, "ICO");
-    EXPECT_EQ(r.images[i].alphaPlane, PXC_AP_UNASSOCIATED);
-    EXPECT_EQ(r.images[i].units, PXC_MU_NONE);
-  }
-  EXPECT_EQ(r.images[0].channelEncoding, PXC_CE_INDEXED);
-  EXPECT_EQ(Detail(r.images[0], "BitsPerSample"), "4");
-  EXPECT_EQ(r.images[2].channelEncoding, PXC_CE_RGB);
-
-  // PNG entries: sizes from their IHDR, 256 included.
-  r = DescribeSample("png_entries.ico");
-  ASSERT_EQ(r.images.size(), 3u);
-  EXPECT_EQ(r.images[2].columns, 256u);
-  EXPECT_EQ(Detail(r.images[2], "Compression"), "PNG");
-
-  // A DIB entry whose resolution fields say 96 dpi: icons have none.
-  r = DescribeSample("gray_bmp.ico");
-  ASSERT_EQ(r.images.size(), 1u);
-  EXPECT_EQ(r.images[0].columns, 24u);
-  EXPECT_EQ(r.images[0].hResolution, 0);
-
-  r = DescribeSample("pointer.cur");
-  ASSERT_EQ(r.images.size(), 1u);
-  EXPECT_EQ(r.images[0].format, "CUR");
-  EXPECT_EQ(r.images[0].columns, 32u);
-  EXPECT_EQ(Detail(r.images[0], "HotSpot"), "5,9");
-
-  r = DescribeAll(ReadBytes(IMR_CORPUS "/exiftool/ICO.ico"));
-  ASSERT_EQ(r.images.size(), 1u);
-  EXPECT_EQ(r.images[0].columns, 1u);
-  EXPECT_EQ(r.images[0].rows, 1u);
-  EXPECT_EQ(r.images[0].channelEncoding, PXC_CE_BILEVEL);
+TEST(IcoReader, SamplesAgreeWithIdentify) {
+  CheckSamples(MakeIcoReader, {
+      // 16x16 (4-bit), 32x32 and 48x48; every icon has alpha
+      {"ico/multi.ico", 16, 16, 0, 3, PXC_CE_INDEXED, PXC_AP_UNASSOCIATED,
+       "format=ICO|BitsPerSample=4|1:columns=32|2:rows=48|2:type=Main|2:encoding=RGB"},
+      // sizes from the IHDR, where the directory says 0 for 256
+      {"ico/png_entries.ico", 16, 16, 0, 3, PXC_CE_RGB, PXC_AP_UNASSOCIATED, "2:columns=256|2:Compression=PNG"},
+      // a DIB entry whose resolution fields say 96 dpi: icons have none
+      {"ico/gray_bmp.ico", 24, 24, 0, 1, PXC_CE_INDEXED, PXC_AP_UNASSOCIATED},
+      {"ico/pointer.cur", 32, 32, 0, 1, PXC_CE_RGB, PXC_AP_UNASSOCIATED, "format=CUR|HotSpot=5,9"},
+      // eight PNG elements after a table of contents
+      {"ico/pillow.icns", 128, 128, 0, 8, PXC_CE_RGB, PXC_AP_UNASSOCIATED,
+       "format=|1:columns=256|2:columns=512|3:columns=1024|4:columns=32|5:columns=64|6:columns=256|7:columns=512"},
+      {IMR_CORPUS "/exiftool/ICO.ico", 1, 1, 0, 1, PXC_CE_BILEVEL, PXC_AP_UNASSOCIATED},
+  });
 }
 
 TEST(IcoReader, ChecksTheFirstEntryAndToleratesLaterBrokenOnes) {
-  const Bytes png = PngHeader(20, 10, 8, 3);
-  Described r = DescribeAll(MakeIco({png, Bytes(40, 0xEE)}));
+  const std::string png = PngHeader(20, 10, 8, 3), junk(40, '\xEE');
+  Described r = DescribeAll(MakeIco({png, junk}));
   ASSERT_EQ(r.images.size(), 2u);
-  EXPECT_EQ(r.images[0].columns, 20u);
-  EXPECT_EQ(r.images[0].channelEncoding, PXC_CE_INDEXED);
-  // The broken second entry keeps the directory's 256 x 256.
-  EXPECT_EQ(r.images[1].columns, 256u);
-  EXPECT_EQ(r.images[1].channelEncoding, PXC_CE_UNKNOWN);
+  // the broken entry keeps the directory's size
+  Check(r.images, "columns=20|encoding=Indexed|1:columns=256|1:encoding=Unknown");
 
-  // Weak magic: a file whose first entry holds garbage is no icon.
-  EXPECT_FALSE(DescribeAll(MakeIco({Bytes(40, 0xEE), png})).opened);
-  EXPECT_FALSE(DescribeAll(MakeIco({png}, 3)).opened);
-  EXPECT_FALSE(DescribeAll(MakeIco({})).opened);
-  EXPECT_FALSE(DescribeAll(MakeIco({PngHeader(0, 10, 8, 3)})).opened);
-  EXPECT_FALSE(DescribeAll(MakeIco({PngHeader(10, 10, 16, 3)})).opened);
-  // A directory longer than the file.
+  // Weak magic: garbage in the first entry, a wrong type, no entries, a
+  // broken IHDR, or a directory longer than the file is no icon.
+  for (const Bytes& bad : {MakeIco({junk, png}), MakeIco({png}, 3), MakeIco({}), MakeIco({PngHeader(0, 10, 8, 3)}),
+                           MakeIco({PngHeader(10, 10, 16, 3)})}) {
+    EXPECT_FALSE(DescribeAll(bad).opened);
+  }
   Bytes shortDir = MakeIco({png});
   shortDir[4] = 200;
   EXPECT_FALSE(DescribeAll(shortDir).opened);
 }
 
-TEST(IcoReader, ReadsIcnsElementsWithMasksLast) {
-  // Pillow's file: eight PNG elements after a table of contents.
-  Described r = DescribeSample("pillow.icns");
-  ASSERT_EQ(r.images.size(), 8u);
-  const std::uint32_t sizes[] = {128, 256, 512, 1024, 32, 64, 256, 512};
-  for (int i = 0; i < 8; ++i) EXPECT_EQ(r.images[i].columns, sizes[i]);
-  EXPECT_EQ(r.images[0].format, "");
-  EXPECT_EQ(r.images[0].alphaPlane, PXC_AP_UNASSOCIATED);
-
-  // Classic elements: mask before its icon still lists after every icon.
-  Bytes codestream = {0xFF, 0x4F, 0xFF, 0x51, 0, 50, 0, 0};
-  Put(codestream, 300, 4, true);  // Xsiz
-  Put(codestream, 200, 4, true);  // Ysiz
-  Put(codestream, 44, 4, true);   // XOsiz
-  Put(codestream, 0, 4, true);    // YOsiz
-  codestream.resize(40, 0);
-  Put(codestream, 4, 2, true);    // components
-  for (int i = 0; i < 4; ++i) codestream.insert(codestream.end(), {7, 1, 1});
-  const Bytes file = MakeIcns({
-      IcnsElement("s8mk", Bytes(256, 0xFF)),
-      IcnsElement("ICN#", Bytes(256, 0)),
-      IcnsElement("is32", Bytes(700, 0)),
-      IcnsElement("TOC ", Bytes(16, 0)),
-      IcnsElement("it32", Bytes(4 + 3 * 128 * 128, 0)),
-      IcnsElement("ic09", codestream),
-      IcnsElement("ic04", Bytes{'A', 'R', 'G', 'B', 1, 2}),
-  });
-  r = DescribeAll(file);
+TEST(IcoReader, ReadsClassicIcnsElementsWithMasksLast) {
+  // A JPEG 2000 codestream whose SIZ says 256 x 200 (300 - 44), four components.
+  std::string codestream = "\xFF\x4F\xFF\x51"s + Be16(50) + Be16(0) + Be32(300) + Be32(200) + Be32(44) + Be32(0);
+  codestream.resize(40, '\0');
+  codestream += Be16(4);
+  for (int i = 0; i < 4; ++i) codestream += "\x07\x01\x01";
+  const Described r = DescribeAll(ToBytes(Icns({
+      {"s8mk", std::string(256, '\xFF')}, {"ICN#", std::string(256, '\0')}, {"is32", std::string(700, '\0')},
+      {"TOC ", std::string(16, '\0')}, {"it32", std::string(4 + 3 * 128 * 128, '\0')}, {"ic09", codestream},
+      {"ic04", "ARGB\x01\x02"},
+  })));
   ASSERT_EQ(r.images.size(), 6u);
-  EXPECT_EQ(r.images[0].channelEncoding, PXC_CE_BILEVEL);
-  EXPECT_EQ(r.images[1].columns, 16u);
-  EXPECT_EQ(Detail(r.images[1], "Compression"), "RLE");
-  EXPECT_EQ(Detail(r.images[2], "Compression"), "None");
-  EXPECT_EQ(r.images[3].columns, 256u);  // from the codestream, not the type
-  EXPECT_EQ(Detail(r.images[3], "Compression"), "JPEG 2000");
-  EXPECT_EQ(r.images[4].alphaPlane, PXC_AP_UNASSOCIATED);
-  EXPECT_EQ(r.images[5].type, PXC_IT_AUXILIARY);
+  // the JPEG 2000 icon's size comes from its codestream, not its type
+  Check(r.images, "encoding=Bilevel|1:columns=16|1:Compression=RLE|2:Compression=None|3:columns=256|"
+                  "3:Compression=JPEG 2000|4:alpha=Unassociated|5:type=Auxiliary");
   EXPECT_EQ(r.images[5].subtype, PXC_IS_MASK);
 
   // Only non-icon elements, or an element overrunning the file: nothing.
-  EXPECT_FALSE(DescribeAll(MakeIcns({IcnsElement("TOC ", Bytes(8, 0))})).opened);
-  Bytes overrun = MakeIcns({IcnsElement("is32", Bytes(10, 0))});
+  EXPECT_FALSE(DescribeAll(ToBytes(Icns({{"TOC ", std::string(8, '\0')}}))).opened);
+  Bytes overrun = ToBytes(Icns({{"is32", std::string(10, '\0')}}));
   overrun[15] = 0x7F;
   EXPECT_FALSE(DescribeAll(overrun).opened);
 }

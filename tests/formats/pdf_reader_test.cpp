@@ -2,11 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
-#include "formats/common/byte_reader.h"
 #include "formats/pdf/pdf_object_util.h"
 #include "tests/formats/reader_test_support.h"
 
@@ -46,184 +44,89 @@ const std::vector<std::string> kSimple = {
     "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300.5 200.4] >>",
 };
 
-// Expected values from `identify -format '%w %h %x %y %n'` (pages = %n).
-struct Sample {
-  const char* path;
-  const char* version;
-  std::uint32_t columns, rows;
-  std::int32_t pages;
-  PXC_TImageRotation rotation;
-};
-
+// Sizes as identify gives them (%w %h %n), but for a /Rotate page, which it
+// shows turned; resolution 72 dpi.
 TEST(PdfReader, SamplesAgreeWithIdentify) {
-  const std::string data = std::string(IMR_TEST_DATA) + "/formats/pdf/";
-  const std::string corpus = std::string(IMR_CORPUS) + "/exiftool/";
-  const Sample samples[] = {
-      {"a4_three_pages.pdf", "1.7", 595, 842, 3, PXC_IR_NONE},
-      // identify turns a /Rotate page: its width and height are these swapped
-      {"rotate90.pdf", "1.7", 200, 300, 1, PXC_IR_90},
-      {"linearized.pdf", "1.7", 200, 300, 3, PXC_IR_NONE},
-      {"encrypted.pdf", "1.7", 595, 842, 3, PXC_IR_NONE},
-      {"pillow_150dpi.pdf", "1.4", 144, 72, 1, PXC_IR_NONE},
-      {"xref_stream_update.pdf", "1.5", 420, 595, 2, PXC_IR_270},
-      {"hybrid.pdf", "1.5", 420, 595, 2, PXC_IR_270},
-  };
-  for (const Sample& sample : samples) {
-    SCOPED_TRACE(sample.path);
-    std::string bytes = ReadFile(data + sample.path);
-    ASSERT_FALSE(bytes.empty());
-    ImageDescription image;
-    ASSERT_TRUE(Describe(bytes, image));
-    EXPECT_EQ(image.version, sample.version);
-    EXPECT_EQ(image.format, "");
-    EXPECT_EQ(image.type, PXC_IT_MAIN);
-    EXPECT_EQ(image.columns, sample.columns);
-    EXPECT_EQ(image.rows, sample.rows);
-    EXPECT_EQ(image.pages, sample.pages);
-    EXPECT_EQ(image.rotation, sample.rotation);
-    EXPECT_EQ(image.hResolution, 72);
-    EXPECT_EQ(image.vResolution, 72);
-    EXPECT_EQ(image.units, PXC_MU_INCH);
-    EXPECT_EQ(image.channelEncoding, PXC_CE_VECTOR);
-    EXPECT_EQ(Detail(image, "Pages"), std::to_string(sample.pages));
-  }
-  for (const char* name : {"PDF.pdf", "PDF2.pdf"}) {
-    std::string bytes = ReadFile(corpus + name);
-    if (bytes.empty()) GTEST_SKIP() << "no corpus";
-    ImageDescription image;
-    ASSERT_TRUE(Describe(bytes, image)) << name;
-    EXPECT_EQ(image.version, "1.3");
-    EXPECT_EQ(image.pages, 1);
-    if (std::string(name) == "PDF.pdf") {
-      EXPECT_EQ(image.columns, 8u);
-      EXPECT_EQ(image.rows, 8u);
-      EXPECT_EQ(Detail(image, "Creator"), "Adobe Photoshop 7.0");
-      EXPECT_EQ(Detail(image, "Software"), "Adobe Photoshop for Macintosh");
-      EXPECT_EQ(Detail(image, "XMP"), "yes");
-    } else {
-      EXPECT_EQ(image.columns, 612u);
-      EXPECT_EQ(image.rows, 792u);
-    }
-  }
-}
-
-TEST(PdfReader, ReportsDocumentDetails) {
-  const std::string data = std::string(IMR_TEST_DATA) + "/formats/pdf/";
+  CheckSamples(MakePdfReader, {
+      {"pdf/a4_three_pages.pdf", 595, 842, 72, 1, PXC_CE_VECTOR, PXC_AP_NONE,
+       "format=|version=1.7|pages=3|Pages=3|rotation=None|Title=Three A4 pages|Creator=IMR sample|"
+       "Software=GPL Ghostscript 10.00.0|Encrypted="},
+      {"pdf/rotate90.pdf", 200, 300, 72, 1, PXC_CE_VECTOR, PXC_AP_NONE, "version=1.7|pages=1|rotation=R90"},
+      {"pdf/linearized.pdf", 200, 300, 72, 1, PXC_CE_VECTOR, PXC_AP_NONE, "pages=3|Linearized=yes"},
+      // the information strings of an encrypted file are encrypted: not reported
+      {"pdf/encrypted.pdf", 595, 842, 72, 1, PXC_CE_VECTOR, PXC_AP_NONE, "pages=3|Encrypted=yes|Title="},
+      {"pdf/pillow_150dpi.pdf", 144, 72, 72, 1, PXC_CE_VECTOR, PXC_AP_NONE, "version=1.4|pages=1"},
+      // object streams, a cross-reference stream and an update whose table
+      // replaces the information dictionary
+      {"pdf/xref_stream_update.pdf", 420, 595, 72, 1, PXC_CE_VECTOR, PXC_AP_NONE,
+       "version=1.5|pages=2|rotation=R270|Title=Updated title|Software=make_samples.py|XMP=yes|CropBox=10 10 400 580"},
+      // UTF-16 in the object stream
+      {"pdf/hybrid.pdf", 420, 595, 72, 1, PXC_CE_VECTOR, PXC_AP_NONE, "pages=2|rotation=R270|Title=Original"},
+      {IMR_CORPUS "/exiftool/PDF.pdf", 8, 8, 72, 1, PXC_CE_VECTOR, PXC_AP_NONE,
+       "version=1.3|pages=1|Creator=Adobe Photoshop 7.0|Software=Adobe Photoshop for Macintosh|XMP=yes"},
+      {IMR_CORPUS "/exiftool/PDF2.pdf", 612, 792, 72, 1, PXC_CE_VECTOR, PXC_AP_NONE, "version=1.3|pages=1"},
+  });
+  // real sizes as stored, before any turn
   ImageDescription image;
-  ASSERT_TRUE(Describe(ReadFile(data + "a4_three_pages.pdf"), image));
-  EXPECT_EQ(Detail(image, "Title"), "Three A4 pages");
-  EXPECT_EQ(Detail(image, "Creator"), "IMR sample");
-  EXPECT_EQ(Detail(image, "Software"), "GPL Ghostscript 10.00.0");
-  EXPECT_NEAR(image.hRealSize, 595.3 / 72, 1e-9);
-  EXPECT_NEAR(image.vRealSize, 841.9 / 72, 1e-9);
-  EXPECT_EQ(Detail(image, "Encrypted"), "");
-
-  // the information strings of an encrypted file are encrypted: not reported
-  ASSERT_TRUE(Describe(ReadFile(data + "encrypted.pdf"), image));
-  EXPECT_EQ(Detail(image, "Encrypted"), "yes");
-  EXPECT_EQ(Detail(image, "Title"), "");
-
-  ASSERT_TRUE(Describe(ReadFile(data + "linearized.pdf"), image));
-  EXPECT_EQ(Detail(image, "Linearized"), "yes");
-
-  // object streams, a cross-reference stream and an update whose table
-  // replaces the information dictionary
-  ASSERT_TRUE(Describe(ReadFile(data + "xref_stream_update.pdf"), image));
-  EXPECT_EQ(Detail(image, "Title"), "Updated title");
-  EXPECT_EQ(Detail(image, "Software"), "make_samples.py");
-  EXPECT_EQ(Detail(image, "XMP"), "yes");
-  EXPECT_EQ(Detail(image, "CropBox"), "10 10 400 580");
-  EXPECT_NEAR(image.hRealSize, 419.53 / 72, 1e-9);  // as stored, to be turned a quarter
+  ASSERT_TRUE(Describe(ReadFile(IMR_TEST_DATA "/formats/pdf/xref_stream_update.pdf"), image));
+  EXPECT_NEAR(image.hRealSize, 419.53 / 72, 1e-9);
   EXPECT_NEAR(image.vRealSize, 595.28 / 72, 1e-9);
-
-  ASSERT_TRUE(Describe(ReadFile(data + "hybrid.pdf"), image));
-  EXPECT_EQ(Detail(image, "Title"), "Original");  // UTF-16 in the object stream
 }
 
-TEST(PdfReader, RoundsPageSizesAsGhostscript) {
+TEST(PdfReader, PageSizesBoxesAndCounts) {
+  const std::string catalog = kSimple[0];
+  const std::pair<std::vector<std::string>, const char*> cases[] = {
+      // sizes round as Ghostscript has them: 300.5 up, 200.4 down
+      {kSimple, "columns=301|rows=200|pages=1"},
+      // a box inherited from the page tree's root, its origin elsewhere; the
+      // page as stored, and how to turn it
+      {{catalog, "<< /Type /Pages /Kids [3 0 R] /Count 4 /MediaBox [-10 -10 90.5 190.4] /Rotate -90 >>",
+        "<< /Type /Page /Parent 2 0 R >>"},
+       "columns=101|rows=200|rotation=R270|pages=4"},
+      // no usable box anywhere: Ghostscript's letter page
+      {{catalog, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>", "<< /Type /Page /Parent 2 0 R /MediaBox 4 0 R >>",
+        "[0 0 0 0]"},
+       "columns=612|rows=792"},
+      // an indirect box value and count
+      {{catalog, "<< /Type /Pages /Kids [3 0 R] /Count 4 0 R >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 5 5 0 R] >>", "7", "99.5"},
+       "columns=5|rows=100|pages=7"},
+  };
+  for (const auto& [objects, checks] : cases) {
+    ImageDescription image;
+    ASSERT_TRUE(Describe(BuildPdf(objects), image)) << checks;
+    Check(image, checks);
+  }
   ImageDescription image;
-  ASSERT_TRUE(Describe(BuildPdf(kSimple), image));
-  EXPECT_EQ(image.columns, 301u);  // 300.5 rounds up, 200.4 down
-  EXPECT_EQ(image.rows, 200u);
-  EXPECT_EQ(image.pages, 1);
-
-  // media box on the page tree root, inherited; a box with its origin elsewhere
-  ASSERT_TRUE(Describe(BuildPdf({"<< /Type /Catalog /Pages 2 0 R >>",
-                                 "<< /Type /Pages /Kids [3 0 R] /Count 4 /MediaBox [-10 -10 90.5 190.4] /Rotate -90 >>",
-                                 "<< /Type /Page /Parent 2 0 R >>"}),
-                       image));
-  EXPECT_EQ(image.columns, 101u);  // the page as stored, and how to turn it
-  EXPECT_EQ(image.rows, 200u);
+  ASSERT_TRUE(Describe(BuildPdf(cases[1].first), image));
   EXPECT_NEAR(image.hRealSize, 100.5 / 72, 1e-9);
-  EXPECT_EQ(image.rotation, PXC_IR_270);
-  EXPECT_EQ(image.pages, 4);
-
-  // no media box anywhere: Ghostscript's letter page
-  ASSERT_TRUE(Describe(BuildPdf({"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-                                 "<< /Type /Page /Parent 2 0 R /MediaBox 4 0 R >>", "[0 0 0 0]"}),
-                       image));
-  EXPECT_EQ(image.columns, 612u);
-  EXPECT_EQ(image.rows, 792u);
-
-  // indirect box and count
-  ASSERT_TRUE(Describe(BuildPdf({"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 4 0 R >>",
-                                 "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 5 5 0 R] >>", "7", "99.5"}),
-                       image));
-  EXPECT_EQ(image.columns, 5u);
-  EXPECT_EQ(image.rows, 100u);
-  EXPECT_EQ(image.pages, 7);
 }
 
-TEST(PdfReader, RejectsWhatIsNotAReadablePdf) {
-  ImageDescription image;
-  EXPECT_FALSE(Describe("", image));
-  EXPECT_FALSE(Describe("%!PS-Adobe-3.0\n", image));
-  EXPECT_FALSE(Describe(std::string(1100, ' ') + BuildPdf(kSimple), image));  // header too far in
-  EXPECT_FALSE(Describe("%PDF-1.4\n%%EOF\n", image));                         // no objects at all
-  // a catalog without a page tree
-  EXPECT_FALSE(Describe(BuildPdf({"<< /Type /Catalog >>"}), image));
-}
-
+// Damaged cross-references: the objects are found by scanning the file.
 TEST(PdfReader, RecoversFromBrokenCrossReferences) {
-  ImageDescription image;
-  std::string pdf = BuildPdf(kSimple);
-
-  // startxref pointing nowhere useful: the objects are found by scanning
-  std::string wrongStart = pdf;
-  std::size_t at = wrongStart.rfind("startxref\n") + 10;
-  wrongStart.replace(at, wrongStart.find('\n', at) - at, "12");
-  ASSERT_TRUE(Describe(wrongStart, image));
-  EXPECT_EQ(image.columns, 301u);
-
-  // offsets in the table all wrong: each lookup falls back to the scan
-  std::string wrongOffsets = pdf;
+  const std::string pdf = BuildPdf(kSimple);
+  const std::size_t start = pdf.rfind("startxref\n") + 10;
+  const std::string xref = pdf.substr(start, pdf.find('\n', start) - start);
+  std::string wrongStart = pdf;  // startxref pointing nowhere useful
+  wrongStart.replace(start, xref.size(), "12");
+  std::string wrongOffsets = pdf;  // each lookup falls back to the scan
   for (std::size_t p = wrongOffsets.find(" 00000 n"); p != std::string::npos;
        p = wrongOffsets.find(" 00000 n", p + 1)) {
     wrongOffsets.replace(p - 10, 10, "0000000001");
   }
-  ASSERT_TRUE(Describe(wrongOffsets, image));
-  EXPECT_EQ(image.rows, 200u);
-
-  // no table, no trailer: the catalog is found by its /Type
-  std::string bare = "%PDF-1.3\n";
-  for (std::size_t i = 0; i < kSimple.size(); ++i) {
-    bare += std::to_string(i + 1) + " 0 obj " + kSimple[i] + " endobj\n";
-  }
-  ASSERT_TRUE(Describe(bare, image));
-  EXPECT_EQ(image.version, "1.3");
-  EXPECT_EQ(image.columns, 301u);
-
-  // a /Prev chain that loops back on itself
-  std::string loop = pdf;
-  std::string xref = loop.substr(loop.rfind("startxref\n") + 10);
-  xref = xref.substr(0, xref.find('\n'));
+  std::string bare = "%PDF-1.3\n";  // no table, no trailer: the catalog is found by its /Type
+  for (std::size_t i = 0; i < kSimple.size(); ++i) bare += std::to_string(i + 1) + " 0 obj " + kSimple[i] + " endobj\n";
+  std::string loop = pdf;  // a /Prev chain that loops back on itself
   loop.replace(loop.find("/Root 1 0 R"), 11, "/Root 1 0 R /Prev " + xref);
-  ASSERT_TRUE(Describe(loop, image));
-  EXPECT_EQ(image.pages, 1);
-
-  // junk before the header: offsets count from "%PDF"
-  ASSERT_TRUE(Describe(BuildPdf(kSimple, "", "garbage\r\n"), image));
-  EXPECT_EQ(image.columns, 301u);
+  const std::string junk = BuildPdf(kSimple, "", "garbage\r\n");  // offsets count from "%PDF"
+  for (const std::string& damaged : {wrongStart, wrongOffsets, bare, loop, junk}) {
+    ImageDescription image;
+    ASSERT_TRUE(Describe(damaged, image)) << damaged;
+    EXPECT_EQ(image.columns, 301u);
+    EXPECT_EQ(image.rows, 200u);
+    EXPECT_EQ(image.pages, 1);
+    EXPECT_EQ(image.version, damaged == bare ? "1.3" : "1.4");
+  }
 }
 
 TEST(PdfReader, EncryptedFileWithCompressedPageTreeHasUnknownCount) {
@@ -232,7 +135,8 @@ TEST(PdfReader, EncryptedFileWithCompressedPageTreeHasUnknownCount) {
   std::size_t catalog = pdf.size();
   pdf += "1 0 obj << /Type /Catalog /Pages 2 0 R >> endobj\n";
   std::size_t stream = pdf.size();
-  pdf += "3 0 obj << /Type /ObjStm /N 1 /First 4 /Filter /FlateDecode /Length 8 >>\nstream\n\x13\x88\x01\x02\x03\x04\x05\x06\nendstream endobj\n";
+  pdf += "3 0 obj << /Type /ObjStm /N 1 /First 4 /Filter /FlateDecode /Length 8 >>\n"
+         "stream\n\x13\x88\x01\x02\x03\x04\x05\x06\nendstream endobj\n";
   std::size_t encrypt = pdf.size();
   pdf += "4 0 obj << /Filter /Standard /V 2 /R 3 >> endobj\n";
   std::size_t xref = pdf.size();
@@ -255,41 +159,41 @@ TEST(PdfReader, EncryptedFileWithCompressedPageTreeHasUnknownCount) {
   EXPECT_FALSE(Describe(plain, image));
 }
 
-TEST(PdfReader, SurvivesHostileStructures) {
+TEST(PdfReader, RefusesOrSurvivesHostileFiles) {
+  const std::string refused[] = {
+      "", "%!PS-Adobe-3.0\n",
+      std::string(1100, ' ') + BuildPdf(kSimple),  // header too far in
+      "%PDF-1.4\n%%EOF\n",                        // no objects at all
+      BuildPdf({"<< /Type /Catalog >>"}),          // no page tree
+      BuildPdf({"<< /Type /Catalog /Pages 2 0 R >>", "3 0 R", "2 0 R"}),  // references to each other
+      // nesting far deeper than any document needs
+      BuildPdf({"<< /Type /Catalog /Pages 2 0 R /X " + std::string(100000, '[') + " >>", kSimple[1], kSimple[2]}),
+      // an unterminated string and an unterminated dictionary
+      BuildPdf({"<< /Type /Catalog /Pages (2 0 R >>"}), "%PDF-1.4\n1 0 obj << /Type /Catalog /Pages 2 0 R",
+  };
   ImageDescription image;
+  for (const std::string& pdf : refused) EXPECT_FALSE(Describe(pdf, image)) << &pdf - refused;
+
   // a page tree whose kid is the tree itself
-  ASSERT_TRUE(Describe(BuildPdf({"<< /Type /Catalog /Pages 2 0 R >>",
-                                 "<< /Type /Pages /Kids [2 0 R] /Count 1 /MediaBox [0 0 10 20] >>"}),
-                       image));
+  ASSERT_TRUE(
+      Describe(BuildPdf({kSimple[0], "<< /Type /Pages /Kids [2 0 R] /Count 1 /MediaBox [0 0 10 20] >>"}), image));
   EXPECT_EQ(image.columns, 10u);
-  // references that point at each other
-  EXPECT_FALSE(Describe(BuildPdf({"<< /Type /Catalog /Pages 2 0 R >>", "3 0 R", "2 0 R"}), image));
-  // nesting far deeper than any document needs
-  std::string deep = "<< /Type /Catalog /Pages 2 0 R /X " + std::string(100000, '[') + " >>";
-  EXPECT_FALSE(Describe(BuildPdf({deep, kSimple[1], kSimple[2]}), image));
   // absurd counts and sizes
   ASSERT_TRUE(Describe(BuildPdf({kSimple[0], "<< /Type /Pages /Kids [3 0 R] /Count 99999999999 >>",
                                  "<< /Type /Page /MediaBox [0 0 99999999 1] >>"}),
                        image));
   EXPECT_EQ(image.pages, 0);
   EXPECT_EQ(image.columns, 612u);
-  // an unterminated string and an unterminated dictionary
-  EXPECT_FALSE(Describe(BuildPdf({"<< /Type /Catalog /Pages (2 0 R >>"}), image));
-  EXPECT_FALSE(Describe("%PDF-1.4\n1 0 obj << /Type /Catalog /Pages 2 0 R", image));
   // a table whose subsection claims more entries than the file can hold
   std::string pdf = BuildPdf(kSimple);
   pdf.replace(pdf.find("xref\n0 4"), 8, "xref\n0 4000000000");
   ASSERT_TRUE(Describe(pdf, image));
   EXPECT_EQ(image.columns, 301u);
-}
-
-TEST(PdfReader, EveryTruncationOfASampleIsSafe) {
-  const std::string bytes = ReadFile(std::string(IMR_TEST_DATA) + "/formats/pdf/xref_stream_update.pdf");
+  // every truncation of a sample with object and cross-reference streams
+  const std::string bytes = ReadFile(IMR_TEST_DATA "/formats/pdf/xref_stream_update.pdf");
   ASSERT_FALSE(bytes.empty());
   for (std::size_t length = 0; length <= bytes.size(); length += 7) {
-    ImageDescription image;
-    std::string prefix = bytes.substr(0, length);
-    if (Describe(prefix, image)) {
+    if (Describe(bytes.substr(0, length), image)) {
       EXPECT_LE(image.pages, 2);
     }
   }

@@ -1,5 +1,6 @@
 // What the reader tests share: sample files, a reader's descriptions of a
-// buffer, details by name, and integers as bytes to build headers with.
+// buffer, a table check of samples, details by name, and integers as bytes
+// to build headers with.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -72,15 +74,128 @@ bool DescribeSingle(Factory make, const Data& bytes, ImageDescription& image) {
   return true;
 }
 
+// Names of enumeration values, as checks write them.
+template <std::size_t N>
+std::string NameOf(int value, const char* const (&names)[N]) {
+  return value >= 0 && value < static_cast<int>(N) ? names[value] : std::to_string(value);
+}
+inline const char* const kTypeNames[] = {"Unknown", "Thumbnail", "Preview", "Main", "Auxiliary", "Page"};
+inline const char* const kRotationNames[] = {"None",   "R90",      "R180",      "R270",
+                                             "Mirror", "Mirror90", "Mirror180", "Mirror270"};
+inline const char* const kEncodingNames[] = {"Unknown", "Bilevel", "Gray",         "RGB",     "CMYK", "Lab",
+                                             "Indexed", "YCbCr",   "YCCK", "Multichannel", "Duotone", "XYZ", "Vector"};
+inline const char* const kAlphaNames[] = {"None", "Associated", "Unassociated", "TransparentIndex", "Unspecified"};
+
+// Checks "key=value" pairs separated by '|' on `images`: "N:key" on image N,
+// a plain key on image 0.  Keys are the fields format, version, type,
+// columns, rows, rotation, encoding, alpha, inks, pages, inkNames and
+// externalRefs (comma-separated) and embedded ("offset+length"), or details
+// by name; an empty value expects none.
+inline void Check(const std::vector<ImageDescription>& images, const std::string& checks) {
+  std::istringstream in(checks);
+  for (std::string check; std::getline(in, check, '|');) {
+    std::size_t index = 0;
+    if (check.find(':') < check.find('=')) {
+      index = std::stoul(check);
+      check.erase(0, check.find(':') + 1);
+    }
+    const std::size_t equals = check.find('=');
+    ASSERT_NE(equals, std::string::npos) << check;
+    ASSERT_LT(index, images.size()) << check;
+    const ImageDescription& d = images[index];
+    const std::string key = check.substr(0, equals), want = check.substr(equals + 1);
+    std::string got;
+    if (key == "format") {
+      got = d.format;
+    } else if (key == "version") {
+      got = d.version;
+    } else if (key == "type") {
+      got = NameOf(d.type, kTypeNames);
+    } else if (key == "rotation") {
+      got = NameOf(d.rotation, kRotationNames);
+    } else if (key == "encoding") {
+      got = NameOf(d.channelEncoding, kEncodingNames);
+    } else if (key == "alpha") {
+      got = NameOf(d.alphaPlane, kAlphaNames);
+    } else if (key == "columns" || key == "rows" || key == "inks" || key == "pages") {
+      const std::int64_t n = key == "columns" ? std::int64_t{d.columns}
+                             : key == "rows"  ? std::int64_t{d.rows}
+                             : key == "inks"  ? std::int64_t{d.inks}
+                                              : std::int64_t{d.pages};
+      got = std::to_string(n);
+    } else if (key == "embedded") {
+      got = d.embedded ? std::to_string(d.embeddedOffset) + "+" + std::to_string(d.embeddedLength) : "";
+    } else if (key == "inkNames" || key == "externalRefs") {
+      for (const std::string& name : key == "inkNames" ? d.inkNames : d.externalRefs) {
+        got += (got.empty() ? "" : ",") + name;
+      }
+    } else {
+      got = Detail(d, key);
+    }
+    EXPECT_EQ(got, want) << "image " << index << " " << key;
+  }
+}
+
+inline void Check(const ImageDescription& image, const std::string& checks) {
+  Check(std::vector<ImageDescription>{image}, checks);
+}
+
+// What a sample file gives, mostly as identify reports it: image 0's size,
+// its resolution in pixels per inch (0: none stated, so no units and no real
+// size; negative: not checked), colour and alpha, the number of images, and
+// further checks as Check() takes them.
+struct Sample {
+  const char* file;  // under tests/data/formats, or an absolute path
+  std::uint32_t columns, rows;
+  double dpi;
+  std::size_t images;
+  PXC_TChannelEnc encoding;
+  PXC_TAlphaPlane alpha;
+  const char* checks = "";
+};
+
+inline void CheckSamples(Factory make, std::initializer_list<Sample> samples) {
+  for (const Sample& s : samples) {
+    SCOPED_TRACE(s.file);
+    const std::string path = s.file[0] == '/' ? s.file : std::string(IMR_TEST_DATA "/formats/") + s.file;
+    const Bytes bytes = ReadBytes(path);
+    ASSERT_FALSE(bytes.empty());
+    const Described r = DescribeAll(make, bytes);
+    ASSERT_TRUE(r.opened);
+    ASSERT_EQ(r.images.size(), s.images);
+    const ImageDescription& d = r.images[0];
+    EXPECT_EQ(d.type, PXC_IT_MAIN);
+    EXPECT_EQ(d.columns, s.columns);
+    EXPECT_EQ(d.rows, s.rows);
+    if (s.dpi == 0) {
+      EXPECT_EQ(d.units, PXC_MU_NONE);
+      EXPECT_EQ(d.hResolution, 0);
+      EXPECT_EQ(d.hRealSize, 0);
+    } else if (s.dpi > 0) {
+      EXPECT_EQ(d.units, PXC_MU_INCH);
+      EXPECT_NEAR(d.hResolution, s.dpi, 0.01);
+      EXPECT_NEAR(d.vResolution, s.dpi, 0.01);
+      EXPECT_NEAR(d.hRealSize * d.hResolution, d.columns, 1.0);  // the real size goes with it
+    }
+    EXPECT_EQ(d.channelEncoding, s.encoding);
+    EXPECT_EQ(d.alphaPlane, s.alpha);
+    Check(r.images, s.checks);
+  }
+}
+
 // Integers as bytes, big- and little-endian.
 inline std::string Be16(std::uint16_t v) { return {static_cast<char>(v >> 8), static_cast<char>(v)}; }
 inline std::string Be32(std::uint32_t v) {
   return Be16(static_cast<std::uint16_t>(v >> 16)) + Be16(static_cast<std::uint16_t>(v));
 }
+inline std::string Be64(std::uint64_t v) {
+  return Be32(static_cast<std::uint32_t>(v >> 32)) + Be32(static_cast<std::uint32_t>(v));
+}
 inline std::string Le16(std::uint16_t v) { return {static_cast<char>(v), static_cast<char>(v >> 8)}; }
 inline std::string Le32(std::uint32_t v) {
   return Le16(static_cast<std::uint16_t>(v)) + Le16(static_cast<std::uint16_t>(v >> 16));
 }
+inline Bytes ToBytes(const std::string& s) { return {s.begin(), s.end()}; }
 
 // The files of tests/data/formats/<family>/regress: inputs that once broke a
 // reader, which every reader of the family must now get through.
