@@ -91,16 +91,6 @@ const char kOverlay[] = R"({
 
 }  // namespace
 
-TEST_F(Configuration, TheEmbeddedDefaultIsInForceWithoutAnOverlay) {
-  for (const auto& [key, item] : DefaultDocument().items()) {
-    EXPECT_EQ(Readable(Value(("/" + key).c_str())), Expected(item)) << key;
-  }
-  EXPECT_EQ(PXC_CfsWrap().LoadError(), "");
-  // Leading, doubled and trailing slashes do not matter.
-  EXPECT_EQ(Readable(Value("Resources//Modules/IMR/Strategy/")),
-            Expected(DefaultDocument()["Resources"]["Modules"]["IMR"]["Strategy"]));
-}
-
 // Objects merge key by key, keeping the default's order and adding after
 // it; anything but two objects replaces (as a JSON merge patch without
 // nulls does).  JSON types become foundation types as Expected describes.
@@ -121,7 +111,11 @@ TEST_F(Configuration, AnOverlayMergesObjectsAndReplacesOtherValues) {
   EXPECT_EQ(Readable(added), Expected(merged["Resources"]["Added"]));
 }
 
-TEST_F(Configuration, AMissingPathRaisesAnErrorNamingIt) {
+// Leading, doubled and trailing slashes do not matter; a missing path raises
+// an error naming it.
+TEST_F(Configuration, PathsAndMissingPaths) {
+  EXPECT_EQ(Readable(Value("Resources//Modules/IMR/Strategy/")),
+            Expected(DefaultDocument()["Resources"]["Modules"]["IMR"]["Strategy"]));
   for (const char* path : {"/Resources/Nothing/Here", "/Resources/Modules/IMR/Strategy/Deeper",
                            "/resources/modules", ""}) {
     SCOPED_TRACE(path);
@@ -141,9 +135,7 @@ TEST_F(Configuration, AnUnusableOverlayLeavesTheDefaultAndSaysWhere) {
                              "      \"IMR\": { \"Strategy\": 4,, \"X\": 1 }\n    }\n  }\n}\n";
   const std::pair<std::string, std::string> cases[] = {
       {broken, "line 4, column 30"},
-      {"{ oops }", "line 1, column 3"},
       {"{\"a\": tru}", ": syntax error while parsing value - invalid literal"},
-      {"{\"a\": [1, 2]", "line 1"},
       {"[1, 2]", ""},
   };
   int number = 0;
@@ -156,12 +148,10 @@ TEST_F(Configuration, AnUnusableOverlayLeavesTheDefaultAndSaysWhere) {
     EXPECT_NE(error.find(where), std::string::npos) << error;
     EXPECT_EQ(Count(log.Text(), overlay.Path()), 1u) << log.Text();
   }
-  for (const std::string& path : {iDir / "missing.json", iDir.Path()}) {
-    ScopedEnv env("IMR_CONFIG", path);
-    PXC_CfsReload();
-    ExpectDefault();
-    EXPECT_NE(PXC_CfsWrap().LoadError().Std().find(path), std::string::npos) << PXC_CfsWrap().LoadError();
-  }
+  ScopedEnv missing("IMR_CONFIG", iDir / "missing.json");
+  PXC_CfsReload();
+  ExpectDefault();
+  EXPECT_NE(PXC_CfsWrap().LoadError().Std().find("missing.json"), std::string::npos);
   // A good overlay afterwards clears the error.
   ScopedOverlay good(iDir, kOverlay);
   EXPECT_EQ(PXC_CfsWrap().LoadError(), "");

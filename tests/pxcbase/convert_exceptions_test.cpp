@@ -73,8 +73,6 @@ TEST(Converters, Any2StringGivesReadableTexts) {
 TEST(Converters, EmbeddedDataHelpers) {
   const ZQ_TURL file = ZQ_TURL::FromPath("/pxctest/file.eps");
   EXPECT_EQ(Datum(Raised<PXC_ENotEmbeddedFile>([&] { PXC_Embedded2Tag(file); })), file.Text().Std());
-  Raised<PXC_ENotEmbeddedFile>([] { PXC_Embedded2Tag(ZQ_TURL("http://example.invalid/x")); });
-  Raised<PXC_ENotEmbeddedFile>([] { PXC_Embedded2Tag(ZQ_TURL()); });
   const ZQ_TURL preview = PXC_EmbeddedFile(file, 30, 1000, 0, 0, 0);
   const ZQ_TURL thumbnail = PXC_EmbeddedFile(preview, 12, 100, 0, 0, 0);
   EXPECT_EQ(PXC_Embedded2Tag(thumbnail).Offset(), 42u);

@@ -163,14 +163,9 @@ TEST_F(Ticket, ValidityFollowsTheFileSizeAndModificationTime) {
   EXPECT_EQ(ticket.FileSize(), 1000u);
   EXPECT_EQ(ticket.FileModified(), ZQ_TTime(1600000000, 500));
   EXPECT_TRUE(PackedCopy(ticket).IsTicketValid());
-  SetModified(iPath, 1600000001, 500);  // same size, other time
-  EXPECT_FALSE(ticket.IsTicketValid());
   WriteFile(iPath, Pattern(1001));  // other size, same time
   SetModified(iPath, 1600000000, 500);
   EXPECT_FALSE(ticket.IsTicketValid());
-  WriteFile(iPath, Pattern(1000));
-  SetModified(iPath, 1600000000, 500);
-  EXPECT_TRUE(ticket.IsTicketValid());
   ASSERT_EQ(std::remove(iPath.c_str()), 0);
   EXPECT_FALSE(ticket.IsTicketValid());
 
@@ -186,12 +181,19 @@ TEST_F(Ticket, ValidityFollowsTheFileSizeAndModificationTime) {
   EXPECT_FALSE(missing.IsTicketValid());
 }
 
+// Wipe keeps the file, its facts, the internal entries (reached by key) and
+// the link (kept as a copy).
 TEST_F(Ticket, WipeKeepsTheFileItsFactsTheInternalEntriesAndTheLink) {
   PXC_TImageTicket ticket = FullTicket(iURL, 4);
+  PXC_TImageProxy parent;
+  PXC_TImrLink link{4, &parent, PXC_IT_PREVIEW};
+  ticket.SetImrLink(&link);
+  link.relatedIndex = 9;
   const PXC_TImageTicket before = ticket;
   Access::Wipe(ticket);
   ASSERT_NE(ticket.GetImrLink(), nullptr);
   EXPECT_EQ(ticket.GetImrLink()->relatedIndex, 4);
+  EXPECT_EQ(ticket.GetImrLink()->relatedProxy, &parent);
   EXPECT_TRUE(ticket.IsTicketValid());
   // Apart from those and the level, the wiped ticket is a new one.
   PXC_TImageTicket expected;
@@ -201,6 +203,10 @@ TEST_F(Ticket, WipeKeepsTheFileItsFactsTheInternalEntriesAndTheLink) {
   EXPECT_TRUE(ticket == expected);
   EXPECT_EQ(ticket.FileModified(), before.FileModified());
   EXPECT_EQ(ticket.Internal("count").ToText(), "4");
+  EXPECT_EQ(Datum(Raised<PXC_EImageTicketKeyNotFound>([&] { ticket.Internal("imr_absent"); })),
+            "imr_absent");
+  ticket.RemoveImrLink();
+  EXPECT_EQ(ticket.GetImrLink(), nullptr);
 
   PXC_TImageTicket noFile;
   noFile.SetCanODL(PXC_CF_YES);
@@ -209,65 +215,30 @@ TEST_F(Ticket, WipeKeepsTheFileItsFactsTheInternalEntriesAndTheLink) {
   EXPECT_EQ(noFile.CanODL(), PXC_CF_UNKNOWN);
 }
 
-// Internal entries are reached by key; the link is kept as a copy.
-TEST_F(Ticket, InternalEntriesAndTheLink) {
-  PXC_TImageTicket ticket = FullTicket(iURL, 2);
-  EXPECT_NE(ticket.Internal("imr_plugins").DynamicCast<ZQ_TList>(), nullptr);
-  EXPECT_EQ(Datum(Raised<PXC_EImageTicketKeyNotFound>([&] { ticket.Internal("imr_absent"); })),
-            "imr_absent");
-  PXC_TImageProxy parent;
-  PXC_TImrLink link{2, &parent, PXC_IT_PREVIEW};
-  ticket.SetImrLink(&link);
-  link.relatedIndex = 9;
-  const PXC_TImageTicket copy = ticket;
-  ASSERT_NE(copy.GetImrLink(), nullptr);
-  EXPECT_EQ(copy.GetImrLink()->relatedIndex, 2);
-  EXPECT_EQ(copy.GetImrLink()->relatedProxy, &parent);
-  ticket.RemoveImrLink();
-  EXPECT_EQ(ticket.GetImrLink(), nullptr);
-}
-
 // References resolve against the folder of the ticket's file (its root file
-// for embedded data); texts, references and URLs alike.
+// for embedded data); texts and references alike.  Without existing ones the
+// answer is false.
 TEST_F(Ticket, DependenciesResolveAgainstTheTicketsFile) {
   std::filesystem::create_directories(iDir / "sub");
-  std::filesystem::create_directories(iDir / "other");
-  for (const char* name : {"sub/main.tif", "sub/plate.tif", "other/placed.eps"}) {
-    WriteFile(iDir / name, "x");
-  }
-  auto url = [&](const std::string& name) { return ZQ_TURL::FromPath(ZQ_TString(iDir / name)).Text().Std(); };
-  const ZQ_TURL main = ZQ_TURL::FromPath(ZQ_TString(iDir / "sub/main.tif"));
+  WriteFile(iDir / "sub/plate.tif", "x");
+  WriteFile(iDir / "placed.eps", "x");
+  auto url = [&](const std::string& name) { return ZQ_TAny(ZQ_TURL::FromPath(ZQ_TString(iDir / name))); };
   PXC_TImageTicket ticket;
-  Access::SetFile(ticket, ZQ_TURL::Embed(main, 10, 20));
+  Access::SetFile(ticket, ZQ_TURL::Embed(ZQ_TURL::FromPath(ZQ_TString(iDir / "sub/main.tif")), 10, 20));
   ZQ_TList& refs = Access::ExternalRefs(ticket);
-  refs.AddAtTail("../other/placed.eps");
+  refs.AddAtTail("../placed.eps");
   refs.AddAtTail("missing.tif");
   refs.AddAtTail(ZQ_TAny(PXC_TReference("plate.tif", "plate")));
-  refs.AddAtTail(ZQ_TString(url("other/placed.eps")));
-
-  auto texts = [](const ZQ_TList& list) {
-    std::vector<std::string> out;
-    for (const ZQ_TList::Entry& entry : list) {
-      const ZQ_TURL* item = entry.value.DynamicCast<ZQ_TURL>();
-      out.push_back(item ? item->Text().Std() : "text " + entry.value.ToText().Std());
-    }
-    return out;
-  };
   ZQ_TList all{"already here"};
   ASSERT_TRUE(ticket.Dependencies(all, true, false));
-  EXPECT_EQ(texts(all), (std::vector<std::string>{"text already here", url("other/placed.eps"),
-                                                  url("sub/missing.tif"), url("sub/plate.tif"),
-                                                  url("other/placed.eps")}));
+  EXPECT_EQ(all, (ZQ_TList{"already here", url("placed.eps"), url("sub/missing.tif"), url("sub/plate.tif")}));
   ZQ_TList existing;
   ASSERT_TRUE(ticket.Dependencies(existing, false, true));
-  EXPECT_EQ(texts(existing), (std::vector<std::string>{"text ../other/placed.eps", "text plate.tif",
-                                                       "text " + url("other/placed.eps")}));
-  PXC_TImageTicket onlyMissing;
-  Access::SetFile(onlyMissing, main);
+  EXPECT_EQ(existing, (ZQ_TList{"../placed.eps", "plate.tif"}));
+  refs.RemoveAt(2);
+  refs.RemoveHead();
   ZQ_TList none;
-  EXPECT_FALSE(onlyMissing.Dependencies(none, true, false));
-  Access::ExternalRefs(onlyMissing).AddAtTail("missing.tif");
-  EXPECT_FALSE(onlyMissing.Dependencies(none, true, true));
+  EXPECT_FALSE(ticket.Dependencies(none, true, true));
   EXPECT_TRUE(none.IsEmpty());
 }
 
@@ -333,15 +304,4 @@ TEST_F(Proxy, SurvivesThePackedForm) {
     EXPECT_TRUE(copy.TicketAt(3) == proxy.TicketAt(3));
     EXPECT_TRUE(copy.ZQ_IsIdent(proxy));
   }
-}
-
-// The identity is the file's as it is now (ZQ_TFileInfo's, tested there).
-TEST_F(Proxy, SmartIDFollowsTheFile) {
-  PXC_TImageProxy proxy;
-  proxy.SetURL(iURL);
-  SetModified(iPath, 1600000000);
-  const std::uint32_t first = proxy.SmartID();
-  EXPECT_EQ(first, ZQ_TFileInfo(iURL).SmartID());
-  SetModified(iPath, 1600000001);
-  EXPECT_NE(proxy.SmartID(), first);
 }

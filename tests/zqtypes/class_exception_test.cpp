@@ -34,46 +34,32 @@ TEST(Casts, AcrossInterfacesAndSubclasses) {
   ZQ_IPrintable* printable = ZQ_CAST(ZQ_IPrintable, root);
   EXPECT_EQ(printable, static_cast<ZQ_IPrintable*>(&list));
   EXPECT_EQ(ZQ_CAST(ZQ_TList, printable), &list);
-  EXPECT_EQ(printable->ZQ_MostDerivedObject(), static_cast<void*>(&list));
-  EXPECT_EQ(ZQ_DynamicCast<ZQ_TList>(static_cast<const ZQ_IInterface*>(root)), &list);
   EXPECT_EQ(ZQ_CAST(ZQ_TDict, packable), nullptr);
-  EXPECT_EQ(ZQ_CAST(ZQ_IThrowable, root), nullptr);
   EXPECT_EQ(ZQ_CAST(ZQ_TList, static_cast<ZQ_IInterface*>(nullptr)), nullptr);
 
   ZQ_EStreamTruncated error("m", ZQ_TAny());
   ZQ_IInterface* errorRoot = &error;
   EXPECT_EQ(ZQ_CAST(ZQ_EStream, errorRoot), static_cast<ZQ_EStream*>(&error));
-  EXPECT_EQ(ZQ_CAST(ZQ_EException, ZQ_CAST(ZQ_IThrowable, errorRoot)),
-            static_cast<ZQ_EException*>(&error));
   EXPECT_EQ(ZQ_CAST(ZQ_EStreamFormat, errorRoot), nullptr) << "a sibling class";
   EXPECT_TRUE(errorRoot->HasSuperclass("ZQ_EStream"));
   EXPECT_FALSE(errorRoot->HasSuperclass("ZQ_IPackable")) << "an interface is no superclass";
   EXPECT_TRUE(errorRoot->HasInterface("ZQ_IPackable")) << "inherited from a parent";
 }
 
-// One class object per name, whoever registers it; null or unknown names and
-// interfaces give no object.
+// One class object per name, whoever registers it, keeping its own copy of
+// the name; null or unknown names and interfaces give no object.
 TEST(Registry, OneObjectPerNameAndCreationByName) {
   const ZQ_TClass* list = ZQ_TClass::Find("ZQ_TList");
   ASSERT_EQ(list, ZQ_TList::ZQ_ClassObject());
   EXPECT_EQ(ZQ_TClass::GetClassObject(false, "ZQ_TList", 1, nullptr, nullptr, nullptr), list)
       << "a later registration returns the first object";
-  EXPECT_TRUE(list->Implements("ZQ_IPackable"));
-  EXPECT_FALSE(list->HasSuperclass("ZQ_IPackable"));
   EXPECT_EQ(ZQ_TClass::Find(nullptr), nullptr);
   EXPECT_EQ(ZQ_TClass::GetClassObject(false, nullptr, 1, nullptr, nullptr, nullptr), nullptr);
   EXPECT_EQ(ZQ_TClass::CreateObject(nullptr), nullptr);
   EXPECT_EQ(ZQ_TClass::CreateObject("NoSuchClass"), nullptr);
   EXPECT_EQ(ZQ_TClass::CreateObject("ZQ_IPackable"), nullptr) << "interfaces are not created";
-  for (const char* name : {"ZQ_TList", "ZQ_EStreamFormat", "ZQ_TTime"}) {
-    std::unique_ptr<ZQ_TObject> made(ZQ_TClass::CreateObject(name));
-    ASSERT_NE(made, nullptr) << name;
-    EXPECT_STREQ(made->ClassName(), name);
-  }
-}
 
-// The caller's text may go away (the module that registered it is unloaded).
-TEST(Registry, KeepsItsOwnCopyOfTheName) {
+  // The caller's text may go away (the module that registered it is unloaded).
   std::string name = "TestTransientName";
   const ZQ_TClass* made =
       ZQ_TClass::GetClassObject(false, name.c_str(), 8, nullptr, &MakeTime, nullptr);
@@ -85,6 +71,8 @@ TEST(Registry, KeepsItsOwnCopyOfTheName) {
   EXPECT_NE(ZQ_CAST(ZQ_TTime, object.get()), nullptr);
 }
 
+// Initialisation is retried until it succeeds; a second registration adds no
+// interfaces.
 TEST(Registry, InitializeRetriesAfterFailureAndInterfacesAreKeptOnce) {
   const ZQ_TClass* flaky = ZQ_TClass::GetClassObject(false, "TestFlakyClass", 1, nullptr,
                                                      nullptr, &FlakyInitializer);
@@ -104,20 +92,14 @@ TEST(Registry, InitializeRetriesAfterFailureAndInterfacesAreKeptOnce) {
   EXPECT_FALSE(holder->Implements("ZQ_IPackable")) << "a second registration adds nothing";
 }
 
-TEST(Exceptions, MessageFilledFromTheDatum) {
-  ZQ_EException error("Cannot open %s now", ZQ_TAny("file.txt"));
-  EXPECT_EQ(error.Text(), "Cannot open file.txt now");
-  EXPECT_STREQ(error.what(), "Cannot open file.txt now");
+// The message is filled from the datum; ZQ_THROW records the place and
+// raises the most derived class, as ZQ_Raise does through a base.
+TEST(Exceptions, MessagePlaceAndTheMostDerivedClass) {
   EXPECT_EQ(ZQ_EException("Count %s", ZQ_TAny(12u)).Text(), "Count 12");
   EXPECT_EQ(ZQ_EException("No datum %s here", ZQ_TAny()).Text(), "No datum  here");
   ZQ_EException changed("a", ZQ_TAny("x"));
   changed.SetMessage("b %s");
-  ZQ_EException assigned;
-  assigned = ZQ_EException(changed);
-  EXPECT_STREQ(assigned.what(), "b x");
-}
-
-TEST(Exceptions, ThrowRecordsThePlaceAndRaisesTheMostDerivedClass) {
+  EXPECT_STREQ(ZQ_EException(changed).what(), "b x");
   const int line = __LINE__ + 2;
   try {
     ZQ_THROW(ZQ_EStreamTruncated, "Ends inside %s", ZQ_TAny("a string"));
@@ -129,8 +111,6 @@ TEST(Exceptions, ThrowRecordsThePlaceAndRaisesTheMostDerivedClass) {
     EXPECT_EQ(testsupport::Printed(e).rfind("ZQ_EStreamTruncated: Ends inside a string (", 0), 0u)
         << testsupport::Printed(e);
   }
-  // Raising through a reference to a base, or an object made by class name,
-  // still throws the real class.
   ZQ_EStreamFormat format("bad", ZQ_TAny());
   format.__PREPARE_FOR_THROW__(77, "here.cpp");
   const ZQ_IThrowable& throwable = format;
@@ -140,9 +120,6 @@ TEST(Exceptions, ThrowRecordsThePlaceAndRaisesTheMostDerivedClass) {
     EXPECT_EQ(e.Line(), 77);
     EXPECT_EQ(e.File(), "here.cpp");
   }
-  std::unique_ptr<ZQ_TObject> made(ZQ_TClass::CreateObject("ZQ_EUnknownClass"));
-  ASSERT_NE(ZQ_CAST(ZQ_IThrowable, made.get()), nullptr);
-  EXPECT_THROW(ZQ_CAST(ZQ_IThrowable, made.get())->ZQ_Raise(), ZQ_EUnknownClass);
 }
 
 // Both forms keep the message, datum, place and stack (the text form once
@@ -159,7 +136,6 @@ TEST(Exceptions, RoundTripsKeepMessageDataAndPlace) {
     EXPECT_EQ(back.Data(), error.Data());
     EXPECT_EQ(back.Line(), 123);
     EXPECT_EQ(back.File(), "some/file.cpp");
-    EXPECT_STREQ(back.what(), error.what());
     EXPECT_EQ(back.StackTrace(), error.StackTrace());
     EXPECT_THROW(back.ZQ_Raise(), ZQ_ERange);
   }

@@ -1,6 +1,7 @@
-// The packed and text streams on corrupt input: truncation at every cut,
-// flipped bytes, huge length fields, malformed text, nesting limits, reuse of
-// a stream after a failure, and the regression inputs found by fuzzing.
+// The packed and text streams on corrupt input: truncation at every cut, huge
+// length fields, malformed text, nesting limits, reuse of a stream after a
+// failure, and the regression inputs found by fuzzing (the fuzz target covers
+// changed bytes).
 #include <atomic>
 #include <cstddef>
 #include <filesystem>
@@ -112,28 +113,6 @@ TEST(PackedCorrupt, TruncatedAtEveryCut) {
   }
 }
 
-// Whatever a changed byte or a cut makes of the data, the readers raise only
-// stream errors, and whatever they read round-trips.
-TEST(Corrupt, ChangedBytesNeverEscapeAsOtherFailures) {
-  const std::string bytes = PackedBytes(RichObject());
-  for (std::size_t at = 0; at < bytes.size(); ++at) {
-    for (std::uint8_t mask : {0x01, 0x10, 0x80, 0xFF}) {
-      std::string flipped = bytes;
-      flipped[at] = static_cast<char>(flipped[at] ^ mask);
-      EXPECT_EQ(Check(flipped), "") << "byte " << at << " ^ " << int(mask);
-    }
-  }
-  const std::string text = TextBytes(RichObject());
-  for (std::size_t at = 0; at < text.size(); ++at) {
-    for (char replacement : {'"', '\\', ' ', '\n', '9', 'x', '#', '\0'}) {
-      std::string changed = text;
-      changed[at] = replacement;
-      EXPECT_EQ(Check(changed), "") << "character " << at << " as " << int(replacement);
-    }
-    EXPECT_EQ(Check(text.substr(0, at)), "");
-  }
-}
-
 TEST(PackedCorrupt, HugeLengthsAreRefusedBeforeAllocating) {
   struct Case {
     const char* label;
@@ -145,22 +124,14 @@ TEST(PackedCorrupt, HugeLengthsAreRefusedBeforeAllocating) {
        "ZQ_EStreamFormat: Invalid class name length 4294967295 in packed data"},
       {"object count", U8(1) + Str("ZQ_TList") + U32(0xFFFFFFF0) + U32(0),
        "ZQ_EStreamTruncated: Packed data ends inside an object"},
-      {"string length", Object("ZQ_TString", U32(0x7FFFFFFF) + "abc"),
-       "ZQ_EStreamTruncated: Packed data ends inside a string"},
       {"string length 4G", Object("ZQ_TString", U32(0xFFFFFFFF) + "abc"),
        "ZQ_EStreamTruncated: Packed data ends inside a string"},
       {"list entries", Object("ZQ_TList", U32(0xFFFFFFFF)),
        "ZQ_EStreamTruncated: Packed data ends inside a byte"},
       {"dict entries", Object("ZQ_TDict", U32(0xFFFFFFFF)),
        "ZQ_EStreamTruncated: Packed data ends inside a 32-bit number"},
-      {"array entries", Object("ZQ_TArray", U32(0xFFFFFFFF) + U8(0)),
-       "ZQ_EStreamTruncated: Packed data ends inside a byte"},
-      {"dict key", Object("ZQ_TDict", U32(1) + U32(0xFFFFFF00)),
-       "ZQ_EStreamTruncated: Packed data ends inside a string"},
       {"section", Object("ZQ_EException", Str("ZQ_EException") + U32(0xFFFFFFFF)),
        "ZQ_EStreamTruncated: Packed data ends inside a section"},
-      {"variant text", Object("ZQ_TList", U32(1) + U8(1) + U32(0xFFFFFFFF)),
-       "ZQ_EStreamTruncated: Packed data ends inside a string"},
   };
   for (const Case& c : cases) {
     std::string failure;
@@ -177,7 +148,6 @@ TEST(PackedCorrupt, FailuresNameTheProblem) {
       {U8(7), "ZQ_EStreamFormat: Invalid object tag 7 in packed data"},
       {U8(1) + U32(0), "ZQ_EStreamFormat: Invalid class name length 0 in packed data"},
       {Object("NoSuchClass", ""), unknown + "NoSuchClass"},
-      {Object("ZQ_TObject", ""), unknown + "ZQ_TObject"},
       {Object("ZQ_IPackable", ""), unknown + "ZQ_IPackable"},
       {Object("ZQ_TList", U32(1) + U8(9)), "ZQ_EStreamFormat: Unknown variant tag 9 in packed data"},
       {Object("ZQ_TBool", U8(2)), "ZQ_EStreamFormat: Invalid boolean 2 in packed data"},
@@ -195,32 +165,36 @@ TEST(PackedCorrupt, FailuresNameTheProblem) {
   EXPECT_EQ(ZQ_CAST(ZQ_TUInt32, padded.get())->Value(), 5u);
 }
 
-TEST(PackedCorrupt, NestingLimit) {
+// Both forms limit nesting; sections do not count, so an exception whose
+// datum nests to the limit reads back.
+TEST(Corrupt, NestingLimits) {
+  const int textLimit = ZQ_THumanReadableStream::kMaxDepth;
   EXPECT_NE(ExtractPacked(PackedBytes(Nested(ZQ_TDataStream::kMaxDepth))), nullptr);
   EXPECT_EQ(PackedFailure(PackedBytes(Nested(ZQ_TDataStream::kMaxDepth + 1))),
             "ZQ_EStreamFormat: Packed data nests deeper than 200 levels");
-  // Sections do not count: an exception whose datum nests to the limit reads
-  // back, as it does in the text form.
+  EXPECT_NE(ExtractText(TextBytes(Nested(textLimit))), nullptr);
+  EXPECT_EQ(TextFailure(TextBytes(Nested(textLimit + 1))),
+            "ZQ_EStreamFormat: Expected less deeply nested objects but found 'ZQ_TList' at line 401");
   ZQ_EException error("deep", ZQ_TAny(Nested(ZQ_TDataStream::kMaxDepth - 1)));
   EXPECT_NE(ExtractPacked(PackedBytes(error)), nullptr);
   EXPECT_NE(ExtractText(TextBytes(error)), nullptr);
 }
 
-TEST(PackedCorrupt, StreamIsUsableAfterAFailure) {
+// A stream reads on after a failure: the nesting depth and open sections of
+// the failed read are reset.
+TEST(Corrupt, StreamsAreUsableAfterAFailure) {
   ZQ_TMemoryStream memory;
   ZQ_TDataStream out(memory);
   out.Insert(Nested(ZQ_TDataStream::kMaxDepth + 1));
   const std::size_t tooDeep = memory.Tell();
   out.Insert(Nested(ZQ_TDataStream::kMaxDepth + 100));
   const std::size_t brokenError = memory.Tell();
-  ZQ_EException error("message", ZQ_TAny("datum"));
-  out.Insert(error);
+  out.Insert(ZQ_EException("message", ZQ_TAny("datum")));
   const std::size_t good = memory.Tell();
   out.Insert(ZQ_TList{"fine"});
   // The exception's message length overruns its section.
   const std::uint8_t length[4] = {0xFF, 0xFF, 0xFF, 0x7F};
   memory.Patch(brokenError + 1 + 4 + 13 + 4 + 4 + 13 + 4, length, 4);
-
   ZQ_TDataStream in(memory);
   memory.Seek(0);
   EXPECT_THROW(in.Extract(false), ZQ_EStreamFormat);
@@ -229,36 +203,42 @@ TEST(PackedCorrupt, StreamIsUsableAfterAFailure) {
   memory.Seek(brokenError);
   EXPECT_THROW(in.Extract(false), ZQ_EStreamTruncated);
   memory.Seek(good);
-  std::unique_ptr<ZQ_TObject> list;
-  EXPECT_NO_THROW(list.reset(in.Extract()));
+  std::unique_ptr<ZQ_TObject> list(in.Extract());
   ASSERT_NE(ZQ_CAST(ZQ_TList, list.get()), nullptr);
   EXPECT_EQ(*ZQ_CAST(ZQ_TList, list.get()), (ZQ_TList{"fine"}));
+
+  std::string all = TextBytes(Nested(ZQ_THumanReadableStream::kMaxDepth + 1));
+  const std::size_t second = all.size();
+  all += TextBytes(Nested(ZQ_THumanReadableStream::kMaxDepth + 100));
+  const std::size_t third = all.size();
+  all += TextBytes(ZQ_TList{"fine"});
+  ZQ_TMemoryStream textMemory(all.data(), all.size());
+  ZQ_THumanReadableStream text(textMemory);
+  EXPECT_THROW(text.Extract(false), ZQ_EStreamFormat);
+  textMemory.Seek(second);
+  EXPECT_THROW(text.Extract(false), ZQ_EStreamFormat) << "the nesting limit still holds";
+  textMemory.Seek(third);
+  list.reset(text.Extract());
+  EXPECT_NE(ZQ_CAST(ZQ_TList, list.get()), nullptr);
 }
 
 TEST(TextCorrupt, FailuresNameTheProblemAndLine) {
   const std::pair<std::string, std::string> cases[] = {
       {"", "ZQ_EStreamTruncated: Text ends before a class name or NULL at line 1"},
       {"ZQ_TList x", "ZQ_EStreamFormat: Expected a number but found 'x' at line 1"},
-      {"ZQ_TList -1", "ZQ_EStreamFormat: Expected a number but found '-1' at line 1"},
       {"ZQ_TList 99999999999", "ZQ_EStreamFormat: Expected a 32-bit number but found '99999999999' at line 1"},
       {"ZQ_TList 99999999999999999999999",
        "ZQ_EStreamFormat: Expected a decimal number but found '99999999999999999999999' at line 1"},
-      {"ZQ_TUInt32 12ab", "ZQ_EStreamFormat: Expected a decimal number but found '12ab' at line 1"},
-      {"ZQ_TUInt32 %s%s", "ZQ_EStreamFormat: Expected a number but found '%s%s' at line 1"},
       {"ZQ_TBool yes", "ZQ_EStreamFormat: Expected true or false but found 'yes' at line 1"},
       {"ZQ_TString abc", "ZQ_EStreamFormat: Expected a quoted text but found 'abc' at line 1"},
       {"ZQ_TString \"abc", "ZQ_EStreamFormat: Expected a closed quoted text but found 'abc' at line 1"},
       {"ZQ_TString \"a\\q\"", "ZQ_EStreamFormat: Expected a known escape but found 'a' at line 1"},
       {"ZQ_TString \"\\x4\"", "ZQ_EStreamFormat: Expected two hexadecimal digits after \\x but found '' at line 1"},
-      {"ZQ_TString \"ab\\", "ZQ_EStreamFormat: Expected an escape but found 'ab' at line 1"},
       {"ZQ_TList 2\n1\n\n  # comment \"\n", "ZQ_EStreamTruncated: Text ends before a quoted text at line 5"},
       {"ZQ_TList 1\n\"x\" extra", "ZQ_EStreamFormat: Expected the end of the text but found 'extra' at line 2"},
-      {"NoSuchClass 1", "ZQ_EUnknownClass: Text names the unknown or unreadable class NoSuchClass at line 1"},
       {"ZQ_TList 1\n%s", "ZQ_EUnknownClass: Text names the unknown or unreadable class %s at line 2"},
       {"ZQ_IPackable", "ZQ_EUnknownClass: Text names the unknown or unreadable class ZQ_IPackable at line 1"},
-      {"ZQ_TObject", "ZQ_EUnknownClass: Text names the unknown or unreadable class ZQ_TObject at line 1"},
       {"ZQ_TTime x 1", "ZQ_EStreamFormat: Expected a signed 64-bit number but found 'x' at line 1"},
-      {"ZQ_TDict 1 key 1", "ZQ_EStreamFormat: Expected a quoted text but found 'key' at line 1"},
       // The object read is freed when what follows it is malformed (the leak
       // checker of the debug build watches this).
       {"ZQ_TList 0 \"open", "ZQ_EStreamFormat: Expected a closed quoted text but found 'open' at line 1"},
@@ -270,27 +250,6 @@ TEST(TextCorrupt, FailuresNameTheProblemAndLine) {
   } catch (const ZQ_EStreamFormat& e) {
     EXPECT_EQ(e.Data(), ZQ_TAny("%s"));
   }
-}
-
-TEST(TextCorrupt, NestingLimitAndReuseAfterAFailure) {
-  const int limit = ZQ_THumanReadableStream::kMaxDepth;
-  EXPECT_NE(ExtractText(TextBytes(Nested(limit))), nullptr);
-  EXPECT_EQ(TextFailure(TextBytes(Nested(limit + 1))),
-            "ZQ_EStreamFormat: Expected less deeply nested objects but found 'ZQ_TList' at line 401");
-
-  std::string all = TextBytes(Nested(limit + 1));
-  const std::size_t second = all.size();
-  all += TextBytes(Nested(limit + 100));
-  const std::size_t third = all.size();
-  all += TextBytes(ZQ_TList{"fine"});
-  ZQ_TMemoryStream memory(all.data(), all.size());
-  ZQ_THumanReadableStream in(memory);
-  EXPECT_THROW(in.Extract(false), ZQ_EStreamFormat);
-  memory.Seek(second);
-  EXPECT_THROW(in.Extract(false), ZQ_EStreamFormat) << "the nesting limit still holds";
-  memory.Seek(third);
-  std::unique_ptr<ZQ_TObject> list(in.Extract());
-  ASSERT_NE(ZQ_CAST(ZQ_TList, list.get()), nullptr);
 }
 
 // Inputs that the fuzz target once failed on.

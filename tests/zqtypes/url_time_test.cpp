@@ -16,8 +16,6 @@ TEST(URL, PathsBecomeAbsoluteCleanAndEscaped) {
   EXPECT_EQ(ZQ_TURL("c:/dir").Text().View(), "file://" + cwd + "/c:/dir")
       << "one letter before the colon is no scheme";
   EXPECT_EQ(ZQ_TURL::FromPath("http:x").Text().View(), "file://" + cwd + "/http:x");
-  EXPECT_EQ(ZQ_TURL(std::wstring(L"/t\u00e9st")).Path(), "/t\xc3\xa9st");
-  EXPECT_TRUE(ZQ_TURL("").IsEmpty());
 
   const ZQ_TURL url("/tmp/100% sure/a%41");
   EXPECT_EQ(url.Text(), "file:///tmp/100%25 sure/a%2541");
@@ -27,19 +25,14 @@ TEST(URL, PathsBecomeAbsoluteCleanAndEscaped) {
   EXPECT_EQ(ZQ_TURL("file:///a%20b/%2e%2e/c%zz%4").Path(), "/c%zz%4");
   EXPECT_EQ(ZQ_TURL("file://host/share/x").Path(), "/share/x") << "the host is dropped";
   EXPECT_EQ(ZQ_TURL("file:/one/slash").Path(), "/one/slash");
-  EXPECT_EQ(ZQ_TURL("file://").Text(), "file:///");
 }
 
 TEST(URL, EmbeddedRangesNestByAddingOffsets) {
   const ZQ_TURL file("/data/archive.zip");
   const ZQ_TURL member = ZQ_TURL::Embed(file, 100, 50);
   EXPECT_EQ(member.Text(), "embed:100:50:file:///data/archive.zip");
-  EXPECT_TRUE(member.IsEmbed());
-  EXPECT_FALSE(member.IsFile());
   EXPECT_EQ(member.Path(), "/data/archive.zip");
   EXPECT_EQ(member.Root(), file);
-  EXPECT_EQ(member.EmbedOffset(), 100u);
-  EXPECT_EQ(member.EmbedLength(), 50u);
   EXPECT_EQ(ZQ_TURL::Embed(member, 10, 5).Text(), "embed:110:5:file:///data/archive.zip");
   EXPECT_EQ(ZQ_TURL("embed:7:1:embed:3:4:/data/x").Text(), "embed:10:1:file:///data/x");
   EXPECT_EQ(ZQ_TURL("embed:007:01:file:///x").Text(), "embed:7:1:file:///x");
@@ -76,10 +69,7 @@ TEST(URL, ResolveAndOtherSchemes) {
   EXPECT_EQ(base.Resolve("100%.txt").Path(), "/dir/sub/100%.txt");
   EXPECT_EQ(base.Resolve("http://example.org/a").Text(), "http://example.org/a");
   EXPECT_EQ(ZQ_TURL::Embed(base, 1, 2).Resolve("sibling").Text(), "file:///dir/sub/sibling");
-  const ZQ_TURL web("https://example.org/p?q=1");
-  EXPECT_EQ(web.Protocol(), "https");
-  EXPECT_EQ(web.Text(), "https://example.org/p?q=1");
-  EXPECT_TRUE(web.Path().IsEmpty());
+  EXPECT_TRUE(ZQ_TURL("https://example.org/p?q=1").Path().IsEmpty());
   EXPECT_EQ(ZQ_TURL("x-custom+1.2:stuff").Protocol(), "x-custom+1.2");
 }
 
@@ -106,11 +96,9 @@ TEST(Time, RoundTripsAndPrints) {
                                ZQ_TTime(INT64_MIN, 999999999), ZQ_TTime(INT64_MAX, 0)}) {
     EXPECT_EQ(RoundTrip(time), "");
   }
-  EXPECT_EQ(TextBytes(ZQ_TTime(-3, 7)), "ZQ_TTime -3 7");
   EXPECT_EQ(testsupport::Printed(ZQ_TTime(1700000000, 0)), "2023-11-14T22:13:20Z");
   EXPECT_EQ(testsupport::Printed(ZQ_TTime(INT64_MAX, 0)), "@9223372036854775807")
       << "beyond the calendar: the seconds";
-  EXPECT_NE(ZQ_TTime(1, 0), ZQ_TTime(1, 1));
 }
 
 TEST(FileInfo, FactsAndSmartIDOfARealFile) {
@@ -120,7 +108,6 @@ TEST(FileInfo, FactsAndSmartIDOfARealFile) {
   SetModified(path, 1600000000, 500);
   const ZQ_TURL url(path.c_str());
   const ZQ_TFileInfo first(url);
-  EXPECT_TRUE(first.Exists());
   EXPECT_TRUE(first.IsRegular());
   EXPECT_EQ(first.Size(), 10u);
   EXPECT_EQ(first.ModificationTime(), ZQ_TTime(1600000000, 500));
@@ -141,9 +128,7 @@ TEST(FileInfo, FactsAndSmartIDOfARealFile) {
   EXPECT_NE(member.SmartID(), grown.SmartID());
 
   EXPECT_FALSE(ZQ_TFileInfo(ZQ_TURL(dir.Path().c_str())).IsRegular());
-  const ZQ_TFileInfo missing{ZQ_TURL((dir.Path() + "/missing").c_str())};
-  EXPECT_FALSE(missing.Exists());
-  EXPECT_EQ(missing.Size(), 0u);
+  EXPECT_FALSE(ZQ_TFileInfo(ZQ_TURL((dir.Path() + "/missing").c_str())).Exists());
   EXPECT_FALSE(ZQ_TFileInfo(url, false).Exists());
   EXPECT_FALSE(ZQ_TFileInfo(ZQ_TURL("http://x/y")).Exists());
 }
