@@ -92,39 +92,6 @@ std::string Text(const std::string& format, int type, long index, unsigned colum
   return text;
 }
 
-std::string Joined(const std::vector<std::string>& texts, int selected) {
-  std::string text;
-  for (std::size_t i = 0; i < texts.size(); ++i) {
-    text += (i == 0 ? "" : " ") + std::string(static_cast<int>(i) == selected ? "*" : "") + texts[i];
-  }
-  return text;
-}
-
-// Appends the tickets that IMRT_Plain gives for `bytes` to `texts`, an
-// embedded file's main images taking the type of the image that embeds it.
-// For the outer file (`main` set), `main` becomes its first main image and
-// `first` its first image.
-void Model(const std::string& bytes, int linkType, std::vector<std::string>& texts, int* first,
-           int* main) {
-  imrt::File file;
-  if (!imrt::Parse(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), file)) return;
-  for (std::uint32_t i = 0; i < file.count; ++i) {
-    const imrt::Image& image = file.At(i);
-    const std::string& s = image.status;
-    if (s == "0" || s == "2" || s == "7") {
-      const int type = main == nullptr && image.type == PXC_IT_MAIN ? linkType : image.type;
-      const int at = static_cast<int>(texts.size());
-      if (main != nullptr && *first < 0) *first = at;
-      if (main != nullptr && *main < 0 && type == PXC_IT_MAIN) *main = at;
-      texts.push_back(Text(image.format, type, i, image.columns, image.rows));
-    } else if (s == "6") {
-      Model(bytes.substr(file.EmbedOffset(image), image.length), image.type, texts, nullptr, nullptr);
-    } else if (s != "5") {
-      return;  // 4 ends the images; 1 empties a list of IMRT_Plain alone
-    }
-  }
-}
-
 }  // namespace
 
 std::string TicketSummary(const PXC_TImageTicket& ticket) {
@@ -135,35 +102,12 @@ std::string TicketSummary(const PXC_TImageTicket& ticket) {
 }
 
 std::string Summary(const PXC_TImageProxy& proxy) {
-  std::vector<std::string> texts;
-  for (std::uint32_t i = 0; i < proxy.Entries(); ++i) texts.push_back(TicketSummary(proxy.TicketAt(i)));
-  return Joined(texts, proxy.IndexOfSelected());
-}
-
-std::string ExpectedSummary(const std::string& bytes) {
-  std::vector<std::string> texts;
-  int first = -1;
-  int main = -1;
-  Model(bytes, 0, texts, &first, &main);
-  return Joined(texts, main >= 0 ? main : first);
-}
-
-PXC_TImageTicket TestCore::Ticket(const ZQ_TURL& url, const ZQ_TList& plugins) {
-  PXC_TImageTicket ticket;
-  Internal(ticket).Add("imr_plugins", ZQ_TAny(plugins));
-  SetFile(ticket, url, PXC_GetFileInfo(url));
-  SetFillLevel(ticket, PXC_FL_FILE);
-  return ticket;
-}
-
-ZQ_TList& TestCore::TicketPlugins(PXC_TImageTicket& ticket) {
-  return *Internal(ticket).ValueOfKey("imr_plugins")->DynamicCast<ZQ_TList>();
-}
-
-bool TestCore::Fill(PXC_TImageTicket& ticket, PXC_TFillLevel level, std::uint32_t index,
-                    IMR_IContextPlugin*& context, bool& cacheable, IMR_TImageTypes types) {
-  PXC_TBuffer buffer(ticket.File(), 0, 0, 4096);
-  return FillUpImageTicket(ticket, buffer, level, index, context, cacheable, types);
+  std::string text;
+  for (std::uint32_t i = 0; i < proxy.Entries(); ++i) {
+    text += (i == 0 ? "" : " ") + std::string(static_cast<int>(i) == proxy.IndexOfSelected() ? "*" : "") +
+            TicketSummary(proxy.TicketAt(i));
+  }
+  return text;
 }
 
 std::string ModuleCountersTest::Describe(const ZQ_TURL& url, PXC_TFillLevel level,

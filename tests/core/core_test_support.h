@@ -1,7 +1,6 @@
 // Helpers of the detection library's tests: the shared helpers
 // (tests/support), the test module (loaded on demand through a configuration
-// overlay and IMR_PLUGIN_PATH), IMRT files and readable summaries of proxies,
-// and a core subclass that reaches the ticket walk.
+// overlay and IMR_PLUGIN_PATH), IMRT files and readable summaries of proxies.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -54,24 +53,6 @@ std::string Summary(const PXC_TImageProxy& proxy);
 std::string TicketSummary(const PXC_TImageTicket& ticket);
 // The ticket's extended-info number `key`, or -1.
 long Extended(const PXC_TImageTicket& ticket, const char* key);
-
-// What a run at level 4 over the IMRT data `bytes` must give, in the form of
-// Summary: statuses 0, 2, 5, 6 and 7 and the end of the images (4), with
-// IMRT_Plain at the head of the list and all image types.
-std::string ExpectedSummary(const std::string& bytes);
-
-// A core whose ticket walk the tests call directly.
-class TestCore : public IMR_TCore {
- public:
-  // A ticket of `url` (with its facts) that walks `plugins`.
-  static PXC_TImageTicket Ticket(const ZQ_TURL& url, const ZQ_TList& plugins);
-  static ZQ_TList& TicketPlugins(PXC_TImageTicket& ticket);
-  static void Clear(PXC_TImageTicket& ticket) { Wipe(ticket); }
-  // The walk for image `index` over the whole file.
-  static bool Fill(PXC_TImageTicket& ticket, PXC_TFillLevel level, std::uint32_t index,
-                   IMR_IContextPlugin*& context, bool& cacheable,
-                   IMR_TImageTypes types = IMR_IT_ALL);
-};
 
 // Tests with a folder of their own, iDir, for the files they write.
 class FilesTest : public ::testing::Test {

@@ -1,6 +1,6 @@
-// From a URL to a described proxy: levels, selection, context plugins over a
-// container, embedded images, related files, and files that cannot be read;
-// then raising tickets and proxies to a higher level.
+// From a URL to a described proxy: levels, selection, embedded images,
+// related files, and files that cannot be read; then raising tickets and
+// proxies to a higher level.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,7 +37,6 @@ TEST_F(Pipeline, LevelsAndTheSelectedImage) {
   EXPECT_EQ(Describe(Write("b.imrt", {Img("0", 1), Img("0", 2)})), "*IMRT:1:0 IMRT:2:1");
   const std::vector<imrt::Image> mix = {Img("0", 2), Img("5"), Img("7"), Img("2"), Img("4"), Img("0")};
   EXPECT_EQ(Describe(Write("mix.imrt", mix)), "IMRT:2:0 *IMRT:3:2 IMRT:3:3");
-  EXPECT_EQ(Summary(iProxy), ExpectedSummary(imrt::Write(mix)));
 
   // A proxy that held another file is replaced.
   const ZQ_TList plugins = Plugins({"IMRT_Plain"});
@@ -47,42 +46,14 @@ TEST_F(Pipeline, LevelsAndTheSelectedImage) {
 }
 
 TEST_F(Pipeline, FilesThatNoPluginDescribesAreNotRecognised) {
-  LogCapture log;
   WriteFile(iDir / "other.bin", "not an IMRT file");
-  for (const ZQ_TURL& url : {Write("1.imrt", {Img("1")}), Write("4.imrt", {Img("4")}),
-                             Write("t.imrt", {Img("throw")}), UrlOf(iDir / "other.bin")}) {
+  for (const ZQ_TURL& url : {Write("1.imrt", {Img("1")}), UrlOf(iDir / "other.bin")}) {
     for (PXC_TFillLevel level : {PXC_FL_FORMAT, PXC_FL_ALL_IMAGES}) {
       const IMR_EPluginFileNotRecognized error =
           Raised<IMR_EPluginFileNotRecognized>([&] { Describe(url, level); });
       EXPECT_EQ(error.Text().Std(), "File " + url.Text().Std() + " not recognized");
     }
   }
-}
-
-TEST_F(Pipeline, AContextPluginDescribesAMultiImageContainer) {
-  const std::vector<imrt::Image> images = {Img("0", 1, 1, 1), Img("0", 3, 2, 2), Img("7", 3),
-                                           Img("0", 2)};
-  EXPECT_EQ(Describe(Write("ctx.imrt", images), PXC_FL_ALL_IMAGES, Plugins({"IMRT_Context"})),
-            ExpectedSummary(imrt::Write(images)));
-  EXPECT_EQ(Stats().contextsCreated.load(), 1);
-  for (std::uint32_t i = 0; i < iProxy.Entries(); ++i) {
-    EXPECT_EQ(Extended(iProxy.TicketAt(i), "context"), Extended(iProxy.TicketAt(0), "context"));
-  }
-
-  // A restart deletes the context; the next image makes a new one.
-  Stats().Reset();
-  EXPECT_EQ(Describe(Write("restart.imrt", {Img("0"), Img("3"), Img("0")}), PXC_FL_ALL_IMAGES,
-                     Plugins({"IMRT_Context"})),
-            "*IMRT:3:0 FALLBACK:3:1 IMRT:3:2");
-  EXPECT_EQ(Stats().contextsCreated.load(), 2);
-  EXPECT_NE(Extended(iProxy.TicketAt(2), "context"), Extended(iProxy.TicketAt(0), "context"));
-
-  // A failure ends the images; what was described stays, the context goes.
-  LogCapture log;
-  EXPECT_EQ(Describe(Write("fail.imrt", {Img("0"), Img("0"), Img("throw"), Img("0")}),
-                     PXC_FL_ALL_IMAGES, Plugins({"IMRT_Context"})),
-            "*IMRT:3:0 IMRT:3:1");
-  EXPECT_EQ(Count(log.Text(), "IMRT image 2 is corrupt"), 1u) << log.Text();
 }
 
 // Embedded tickets carry facts of their own range (they were invalid) and
@@ -95,7 +66,6 @@ TEST_F(Pipeline, EmbeddedImagesNestedTwoDeepJoinTheProxyUnselected) {
   const ZQ_TURL url = Write("nested.imrt", a);
   // Main images of an embedded file take the type of the image that embeds it.
   EXPECT_EQ(Describe(url), "IMRT:1:0:1x1 IMRT:1:0:3x3 IMRT:2:0:5x5 IMRT:2:1:6x6 *IMRT:3:2:2x2");
-  EXPECT_EQ(Summary(iProxy), ExpectedSummary(imrt::Write(a)));
 
   const std::string bytes = ReadFile(url.Path().Std());
   const ZQ_TURL& inB = iProxy.TicketAt(1).File();
@@ -236,56 +206,40 @@ TEST_F(Pipeline, UpdateRaisesATicketLevelByLevel) {
   IMR_TCore::UpdateImageTicket(ticket, PXC_FL_GEOMETRY);
   EXPECT_EQ(TicketSummary(ticket), "IMRT:3:0:9x9");
   EXPECT_TRUE(ticket.IsTicketValid());
-  calls = Stats().calls.load();
-  IMR_TCore::UpdateImageTicket(ticket, PXC_FL_GEOMETRY);
-  EXPECT_EQ(Stats().calls.load(), calls);
 
-  // A vanished file, and one of another format.
-  ASSERT_EQ(::unlink(url.Path().Narrow()), 0);
-  ExpectCannotRead<PXC_EBufferCannotOpenFile>(
-      url, "No such file", [&] { IMR_TCore::UpdateImageTicket(ticket, PXC_FL_DETAILS); });
+  // A file of another format.
   WriteFile(url.Path().Std(), "something else");
-  ticket = TestCore::Ticket(url, Plugins({"IMRT_Plain"}));
+  SetModified(url.Path().Std(), 3000000);
   EXPECT_THROW(IMR_TCore::UpdateImageTicket(ticket, PXC_FL_GEOMETRY), IMR_EPluginCannotUpdateTicket);
 }
 
-TEST_F(Pipeline, UpdateAndInternalImageFollowEmbeddedRanges) {
+// Every ticket keeps its position and an embedded one its range; a failed
+// update leaves no ticket tied to the proxy.
+TEST_F(Pipeline, UpdateRaisesAProxyWholeAndInternalImageFollowsRanges) {
   const std::string inner = imrt::Write({Img("0", 3, 3, 3)});
-  const ZQ_TURL url =
-      Write("a.imrt", {Img("0", 3, 1, 1), Img("0", 1, 2, 2), Embedded(inner, PXC_IT_PREVIEW)});
-  Describe(url);
-  PXC_TImageTicket ticket = iProxy.TicketAt(2);
-  const ZQ_TURL file = ticket.File();
-  ASSERT_TRUE(file.IsEmbed());
-  IMR_TCore::UpdateImageTicket(ticket, PXC_FL_DEPENDENCIES);
-  EXPECT_EQ(ticket.FillLevel(), PXC_FL_DEPENDENCIES);
-  EXPECT_EQ(TicketSummary(ticket), "IMRT:2:0:3x3");  // the type of the embedding image stays
-  EXPECT_EQ(ticket.File(), file);
-  EXPECT_TRUE(ticket.IsTicketValid());
+  const ZQ_TURL url = Write("a.imrt", {Img("0", 1, 1, 1), Embedded(inner, 2), Img("0", 3)});
+  ASSERT_EQ(Describe(url), "IMRT:1:0:1x1 IMRT:2:0:3x3 *IMRT:3:2");
+  const ZQ_TURL range = iProxy.TicketAt(1).File();
+  ASSERT_TRUE(range.IsEmbed());
+  IMR_TCore::UpdateImageProxy(iProxy, PXC_FL_DEPENDENCIES);
+  EXPECT_EQ(Summary(iProxy), "IMRT:1:0:1x1 IMRT:2:0:3x3 *IMRT:3:2");
+  EXPECT_EQ(iProxy.TicketAt(1).File(), range);
+  for (std::uint32_t i = 0; i < iProxy.Entries(); ++i) {
+    EXPECT_EQ(iProxy.TicketAt(i).FillLevel(), PXC_FL_DEPENDENCIES) << i;
+    EXPECT_EQ(iProxy.TicketAt(i).GetImrLink(), nullptr) << i;
+    EXPECT_TRUE(iProxy.TicketAt(i).IsTicketValid()) << i;
+  }
 
   // InternalImage describes another image of the ticket's file.
-  ticket = iProxy.TicketAt(0);
-  IMR_TCore::InternalImage(ticket, 1, PXC_FL_GEOMETRY);
-  EXPECT_EQ(TicketSummary(ticket), "IMRT:1:1:2x2");
-  EXPECT_EQ(ticket.ImagePosition(), 1);
+  PXC_TImageTicket ticket = iProxy.TicketAt(0);
   IMR_TCore::InternalImage(ticket, 2, PXC_FL_GEOMETRY);
-  EXPECT_EQ(ticket.File(), file);
+  EXPECT_EQ(TicketSummary(ticket), "IMRT:3:2");
+  EXPECT_EQ(ticket.ImagePosition(), 2);
+  IMR_TCore::InternalImage(ticket, 1, PXC_FL_GEOMETRY);
+  EXPECT_EQ(ticket.File(), range);
   EXPECT_EQ(ticket.NrColumns(), 3u);
   EXPECT_EQ(ticket.FillLevel(), PXC_FL_GEOMETRY);
-}
 
-// Every ticket keeps its position; a failed update leaves no ticket tied to
-// the proxy.
-TEST_F(Pipeline, UpdateRaisesAProxyWholeAndKeepsItsSelection) {
-  const std::string inner = imrt::Write({Img("0", 3, 3, 3)});
-  const ZQ_TURL url = Write("a.imrt", {Img("0", 1), Embedded(inner, 2), Img("0", 3)});
-  ASSERT_EQ(Describe(url), "IMRT:1:0 IMRT:2:0:3x3 *IMRT:3:2");
-  IMR_TCore::UpdateImageProxy(iProxy, PXC_FL_DETAILS);
-  EXPECT_EQ(Summary(iProxy), "IMRT:1:0 IMRT:2:0:3x3 *IMRT:3:2");
-  for (std::uint32_t i = 0; i < iProxy.Entries(); ++i) {
-    EXPECT_EQ(iProxy.TicketAt(i).FillLevel(), PXC_FL_DETAILS) << i;
-    EXPECT_EQ(iProxy.TicketAt(i).GetImrLink(), nullptr) << i;
-  }
   ASSERT_EQ(::unlink(url.Path().Narrow()), 0);
   EXPECT_THROW(IMR_TCore::UpdateImageProxy(iProxy, PXC_FL_DEPENDENCIES), IMR_EPluginCannotReadFile);
   for (std::uint32_t i = 0; i < iProxy.Entries(); ++i) {

@@ -1,5 +1,5 @@
-// The exception classes and the log of caught exceptions; the plugin
-// registry, the plugin caches and their ownership, and core construction.
+// The exception classes; the plugin registry, the plugin caches and their
+// ownership, and core construction.
 #include <atomic>
 #include <memory>
 
@@ -7,9 +7,9 @@
 
 using namespace coretest;
 
-// Every class is in the plugin group or the magic group within it, is caught
-// by its group's handler, and comes back whole from its packed form.
-TEST(Exceptions, GroupsHandlersAndPackedForms) {
+// Every class is in the plugin group or the magic group within it, and is
+// caught by its group's handler as itself.
+TEST(Exceptions, GroupsAndHandlers) {
   std::size_t count = 0;
   const ZQ_TClass* const* classes = IMR_ExceptionClasses(count);
   ASSERT_EQ(count, 22u);
@@ -31,31 +31,7 @@ TEST(Exceptions, GroupsHandlersAndPackedForms) {
       EXPECT_EQ(caught.ClassName(), name);
       EXPECT_EQ(dynamic_cast<const IMR_EMagic*>(&caught) != nullptr, magic);
     }
-    const std::unique_ptr<ZQ_EException> back = Unpacked<ZQ_EException>(Packed(*error));
-    ASSERT_NE(back, nullptr);
-    EXPECT_EQ(back->ClassName(), name);
-    EXPECT_EQ(back->Message(), error->Message());
   }
-  // A datum survives the packed form.
-  const IMR_EPluginFileNotRecognized error(ZQ_TString("File %s not recognized"), ZQ_TAny(7u));
-  EXPECT_EQ(Unpacked<ZQ_EException>(Packed(error))->Text(), "File 7 not recognized");
-}
-
-TEST(Logging, CaughtExceptionsAreWrittenWithTheirClass) {
-  LogCapture log;
-  try {
-    IMR_THROW_DATA(IMR_EPluginFileNotRecognized, "File %s not recognized", ZQ_TAny("a.imrt"));
-  } catch (...) {
-    IMR_LogCaught("IMR_CORE: Cannot resolve image %s ", "a.imrt", std::current_exception());
-  }
-  try {
-    throw std::runtime_error("plain");
-  } catch (...) {
-    IMR_LogCaught("IMR_CORE: Cannot resolve image %s ", "b.imrt", std::current_exception());
-  }
-  EXPECT_EQ(log.Text(),
-            "IMR_CORE: Cannot resolve image a.imrt (IMR_EPluginFileNotRecognized: File a.imrt not "
-            "recognized)\nIMR_CORE: Cannot resolve image b.imrt (non-ZQ exception)\n");
 }
 
 namespace {
@@ -152,13 +128,6 @@ TEST(CoreConstruction, ListsKeysAndDefaults) {
   EXPECT_EQ(IMR_TCore::DefaultPluginList(), defaults);
   const ZQ_TList empty;
   EXPECT_THROW(IMR_TCore core(&empty), IMR_EPluginNoDefaultPluginList);
-  // A context plugin needs a plugin and a file; the base class has no ImageInfo.
-  EXPECT_THROW(IMR_TContextPlugin(), IMR_EPluginInternal);
-  const PXC_TBuffer buffer("IMRT", 4, ZQ_TURL("/memory"));
-  IMR_TContextPlugin context(&IMR_TCore::PluginByName("IMRT_Plain", ZQ_TString()),
-                             ZQ_TURL("/memory"), &buffer, PXC_FL_DETAILS, IMR_IT_MAIN, empty);
-  PXC_TImageTicket ticket;
-  EXPECT_THROW(IMR_TContextPlugin(context).ImageInfo(ticket, 0), IMR_ENoContextPlugin);
 
   // A core's key replaces the keys of its list, and reaches the plugins
   // through the cache of keyed instances.

@@ -41,12 +41,19 @@ bool Collect(PXC_TImageTicket& ticket, IMR_TCore&, void* user) {
 
 }  // namespace
 
-TEST_F(Search, FindImageCallsBackForEveryImageAtFormatLevel) {
-  const ZQ_TURL url = Write("a.imrt", {Img("0", 1, 5, 5), Embedded(imrt::Write({Img("0")}), 1),
-                                       Img("0", 3), Img("0", 2)});
+// FindImage calls back for every image at format level, ImageTypes lists
+// their formats; embedded images are not among them.
+TEST_F(Search, FindImageAndImageTypesWalkEveryImage) {
+  imrt::Image other = Img("0", 3);
+  other.format = "OTHER";
+  const ZQ_TURL url =
+      Write("a.imrt", {Img("0", 1, 5, 5), Embedded(imrt::Write({Img("0")}), 1), other, Img("0", 2)});
   Seen seen;
   EXPECT_FALSE(iCore.FindImage(url, &Collect, &seen, IMR_IT_ALL));
-  EXPECT_EQ(seen.tickets, (std::vector<std::string>{"IMRT:1:0/2/0", "IMRT:3:2/2/2", "IMRT:2:3/2/3"}));
+  EXPECT_EQ(seen.tickets, (std::vector<std::string>{"IMRT:1:0/2/0", "OTHER:3:2/2/2", "IMRT:2:3/2/3"}));
+  ZQ_TList formats;
+  iCore.ImageTypes(formats, url);
+  EXPECT_EQ(formats, ZQ_TList({ZQ_TAny("IMRT"), ZQ_TAny("OTHER"), ZQ_TAny("IMRT")}));
   Seen first{{}, 2};
   EXPECT_FALSE(iCore.FindImage(url, &Collect, &first, IMR_IT_ALL));
   EXPECT_EQ(first.tickets.size(), 2u);
@@ -59,18 +66,11 @@ TEST_F(Search, FindImageCallsBackForEveryImageAtFormatLevel) {
   const ZQ_TURL missing = UrlOf(iDir / "missing.imrt");
   EXPECT_TRUE(iCore.FindImage(missing, &Collect, &none, IMR_IT_ALL));
   EXPECT_TRUE(none.tickets.empty());
-  EXPECT_EQ(Count(log.Text(), "IMR_CORE: Cannot resolve image " + missing.Text().Std() + " ("), 1u)
+  EXPECT_EQ(Count(log.Text(), "IMR_CORE: Cannot resolve image " + missing.Text().Std() + " (PXC_EBuffer"), 1u)
       << log.Text();
 }
 
-TEST_F(Search, ImageTypesListsTheFormatOfEveryImage) {
-  imrt::Image other = Img("0");
-  other.format = "OTHER";
-  ZQ_TList formats;
-  iCore.ImageTypes(formats, Write("a.imrt", {Img("0"), other, Img("5"), Img("0")}));
-  EXPECT_EQ(formats, ZQ_TList({ZQ_TAny("IMRT"), ZQ_TAny("OTHER"), ZQ_TAny("IMRT")}));
-}
-
+// The sum wraps at 32 bits; radixes outside 2 to 36 give decimal.
 TEST_F(Search, SmartIDAddsTheIdentitiesOfTheDependencies) {
   const ZQ_TURL b = Write("b.imrt", {Img("0")});
   WriteFile(iDir / "i1.dat", "I1 identified by its facts");
@@ -85,8 +85,15 @@ TEST_F(Search, SmartIDAddsTheIdentitiesOfTheDependencies) {
   };
   const std::uint32_t idA = large(a, 0xF0000000u);
   const std::uint32_t idB = large(b, 0x40000000u);
-  EXPECT_EQ(IdOf(a, PXC_FL_ALL_IMAGES), Fold(Fold(Fold(idA, idB), FactsOf("i1.dat")), FactsOf("plain.txt")));
+  const std::uint32_t id = IdOf(a, PXC_FL_ALL_IMAGES);
+  EXPECT_EQ(id, Fold(Fold(Fold(idA, idB), FactsOf("i1.dat")), FactsOf("plain.txt")));
   EXPECT_EQ(iProxy.Selected()->FillLevel(), PXC_FL_DEPENDENCIES);
+  for (int radix : {2, 10, 16, 36, 1, 37, 0}) {
+    char digits[40];
+    const auto end = std::to_chars(digits, digits + 40, id, radix < 2 || radix > 36 ? 10 : radix).ptr;
+    EXPECT_EQ(iCore.SmartIDStr(iProxy, static_cast<std::uint8_t>(radix)).Std(), std::string(digits, end))
+        << radix;
+  }
 
   // Without dependencies: the file's own identity; no image, no identity.
   EXPECT_EQ(IdOf(b, PXC_FL_ALL_IMAGES), idB);
@@ -97,39 +104,25 @@ TEST_F(Search, SmartIDAddsTheIdentitiesOfTheDependencies) {
   EXPECT_EQ(IdOf(Write("c.imrt", {WithRefs(Img("0"), {"missing.imrt"})})), 0u);
 }
 
-TEST_F(Search, SmartIDDescribesARepeatedDependencyOnce) {
-  const ZQ_TURL a = Write("a.imrt", {WithRefs(Img("0"), {"b.imrt", "b.imrt", "b.imrt"})});
+// A repeated dependency is described once; cycles end; dependencies are
+// followed 32 deep (f0 -> ... -> f40), the rest counting by its facts.
+TEST_F(Search, SmartIDRepeatsCyclesAndLongChains) {
+  const ZQ_TURL r = Write("r.imrt", {WithRefs(Img("0"), {"b.imrt", "b.imrt", "b.imrt"})});
   Write("b.imrt", {Img("0")});
-  iCore.FillImageProxy(iProxy, a, PXC_FL_DEPENDENCIES, IMR_IT_ALL);
+  iCore.FillImageProxy(iProxy, r, PXC_FL_DEPENDENCIES, IMR_IT_ALL);
   Stats().Reset();
   const std::uint32_t b = FactsOf("b.imrt");
-  EXPECT_EQ(iCore.SmartID(iProxy, false), Fold(Fold(Fold(Facts(a), b), b), b));
+  EXPECT_EQ(iCore.SmartID(iProxy, false), Fold(Fold(Fold(Facts(r), b), b), b));
   EXPECT_EQ(Stats().calls.load(), 2);  // image 0 of b.imrt, and the end of its images
-}
 
-TEST_F(Search, SmartIDEndsCyclesAndLongChains) {
-  const ZQ_TURL a = Write("a.imrt", {WithRefs(Img("0"), {"b.imrt"})});
-  Write("b.imrt", {WithRefs(Img("0"), {"a.imrt"})});
-  EXPECT_EQ(IdOf(a), Fold(Facts(a), Fold(FactsOf("b.imrt"), Facts(a))));
+  const ZQ_TURL a = Write("a.imrt", {WithRefs(Img("0"), {"c.imrt"})});
+  Write("c.imrt", {WithRefs(Img("0"), {"a.imrt"})});
+  EXPECT_EQ(IdOf(a), Fold(Facts(a), Fold(FactsOf("c.imrt"), Facts(a))));
 
-  // f0 -> f1 -> ... -> f40: dependencies are followed 32 deep, the rest
-  // counts by its facts.
   auto name = [](int i) { return "f" + std::to_string(i) + ".imrt"; };
   for (int i = 0; i < 40; ++i) Write(name(i), {WithRefs(Img("0"), {name(i + 1)})});
   Write(name(40), {Img("0")});
   std::uint32_t expected = FactsOf(name(32));
   for (int i = 31; i >= 0; --i) expected = Fold(FactsOf(name(i)), expected);
   EXPECT_EQ(IdOf(UrlOf(iDir / name(0))), expected);
-}
-
-// Radixes outside 2 to 36 give decimal.
-TEST_F(Search, SmartIDStrWritesTheIdentityInARadix) {
-  Write("b.imrt", {Img("0")});
-  const std::uint32_t id = IdOf(Write("a.imrt", {WithRefs(Img("0"), {"b.imrt"})}));
-  for (int radix : {2, 10, 16, 36, 1, 37, 0}) {
-    char digits[40];
-    const auto end = std::to_chars(digits, digits + 40, id, radix < 2 || radix > 36 ? 10 : radix).ptr;
-    EXPECT_EQ(iCore.SmartIDStr(iProxy, static_cast<std::uint8_t>(radix)).Std(), std::string(digits, end))
-        << radix;
-  }
 }
