@@ -49,34 +49,22 @@ Bytes Stream(const std::vector<Bytes>& segments) {
   return s;
 }
 
-// A few corpus files of different sizes and resolutions (the end-to-end
-// accuracy test compares all of them with identify), and the samples.
+// The end-to-end accuracy test compares the size and resolution of every
+// corpus JPEG with identify; these are the files with details to check.
 TEST(JpegReader, SamplesAgreeWithIdentify) {
   CheckSamples(MakeJpegReader, {
-      {IMR_CORPUS "/exiftool/AFCP.jpg", 8, 8, 0, 1, PXC_CE_YCBCR, PXC_AP_NONE},
-      {IMR_CORPUS "/exiftool/Canon.jpg", 8, 8, 180, 1, PXC_CE_YCBCR, PXC_AP_NONE},
-      {IMR_CORPUS "/exiftool/GPS.jpg", 120, 80, 300, 1, PXC_CE_YCBCR, PXC_AP_NONE},
-      {IMR_CORPUS "/exiftool/Kodak.jpg", 8, 8, 230, 1, PXC_CE_YCBCR, PXC_AP_NONE},
-      {IMR_CORPUS "/exiftool/NikonD70.jpg", 71, 47, 300, 1, PXC_CE_YCBCR, PXC_AP_NONE},
-      {IMR_CORPUS "/exiftool/ExifTool.jps", 8, 8, 0, 1, PXC_CE_YCBCR, PXC_AP_NONE},
       // Adobe transform 1
       {IMR_CORPUS "/exiftool/ExifTool.jpg", 8, 8, 72, 1, PXC_CE_YCBCR, PXC_AP_NONE,
        "version=1.01|ColorProfile=Adobe RGB (1998)|XMP=yes|Software=Adobe Photoshop 7.0"},
       // its IFD1 points to 28 bytes of text, not a JPEG stream: no thumbnail
       {IMR_CORPUS "/exiftool/Pentax.jpg", 8, 8, 72, 1, PXC_CE_YCBCR, PXC_AP_NONE, "rotation=R270"},
-      {IMR_CORPUS "/exiftool/FLIR.jpg", 8, 8, 72, 2, PXC_CE_YCBCR, PXC_AP_NONE},
+      {IMR_CORPUS "/exiftool/FLIR.jpg", 8, 8, 72, 2, PXC_CE_YCBCR, PXC_AP_NONE, "1:type=Thumbnail"},
       // Adobe transform 2
       {"jpeg/cmyk_progressive.jpg", 40, 30, 0, 1, PXC_CE_YCCK, PXC_AP_NONE, "inks=4|Compression=Progressive"},
       {"jpeg/gray_dpcm.jpg", 33, 21, 101.6, 1, PXC_CE_GRAY, PXC_AP_NONE, "inks=1|version=1.01"},
       {"jpeg/exif_orient8.jpg", 36, 24, 240, 1, PXC_CE_YCBCR, PXC_AP_NONE,
        "Software=Sample Writer|Exif=yes|rotation=R270"},
   });
-  const Bytes flir = ReadBytes(IMR_CORPUS "/exiftool/FLIR.jpg");  // a real 2314-byte thumbnail
-  const Described r = DescribeAll(flir);
-  ASSERT_EQ(r.images.size(), 2u);
-  EXPECT_TRUE(r.images[1].embedded);
-  EXPECT_EQ(flir.at(r.images[1].embeddedOffset), 0xFF);
-  EXPECT_EQ(flir.at(r.images[1].embeddedOffset + 1), 0xD8);
 }
 
 TEST(JpegReader, ColourFromComponentsAndAdobeTransform) {
@@ -85,14 +73,11 @@ TEST(JpegReader, ColourFromComponentsAndAdobeTransform) {
     PXC_TChannelEnc encoding;
   };
   const Case cases[] = {
-      {{Segment(0xC0, Sof(4, 4, 1))}, PXC_CE_GRAY},
-      {{Segment(0xE0, Jfif(1, 72, 72)), Segment(0xC0, Sof(4, 4, 3))}, PXC_CE_YCBCR},
       {{Segment(0xEE, Adobe(0)), Segment(0xC0, Sof(4, 4, 3))}, PXC_CE_RGB},
       {{Segment(0xEE, Adobe(1)), Segment(0xC0, Sof(4, 4, 3))}, PXC_CE_YCBCR},
       {{Segment(0xC0, Sof(4, 4, 3, "RGB"))}, PXC_CE_RGB},
       {{Segment(0xEE, Adobe(0)), Segment(0xC0, Sof(4, 4, 4))}, PXC_CE_CMYK},
       {{Segment(0xC0, Sof(4, 4, 4))}, PXC_CE_CMYK},
-      {{Segment(0xEE, Adobe(2)), Segment(0xC2, Sof(4, 4, 4))}, PXC_CE_YCCK},
   };
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     SCOPED_TRACE(i);

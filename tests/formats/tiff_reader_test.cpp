@@ -11,19 +11,17 @@ namespace {
 
 using namespace test;
 
-Described DescribeAll(const Bytes& bytes, std::uint32_t limit = 64) {
-  return test::DescribeAll(MakeTiffReader, bytes, limit);
-}
+Described DescribeAll(const Bytes& bytes) { return test::DescribeAll(MakeTiffReader, bytes); }
 
 // One IFD entry: SHORT (3), LONG (4) or RATIONAL (5: numerator and
-// denominator pairs) values, or the bytes of an ASCII (2) or UNDEFINED (7) one.
+// denominator pairs) values, or the bytes of an ASCII (2) one.
 struct Field {
   std::uint16_t tag, type;
   std::vector<std::uint32_t> values;
   std::string text;
 
   std::string Value() const {
-    if (type == 2 || type == 7) return text;
+    if (type == 2) return text;
     std::string v;
     for (std::uint32_t x : values) v += type == 3 ? Le16(static_cast<std::uint16_t>(x)) : Le32(x);
     return v;
@@ -43,8 +41,8 @@ Ifd Image(std::uint32_t w, std::uint32_t h, std::uint32_t subfile = 0) {
 
 // A little-endian classic TIFF of `ifds` chained in order, each followed by
 // its out-of-line values; the last one's next offset is `lastNext` (to make
-// loops).  `at` receives the offsets of the IFDs.
-Bytes Tiff(const std::vector<Ifd>& ifds, std::uint32_t lastNext = 0, std::vector<std::uint32_t>* at = nullptr) {
+// loops).
+Bytes Tiff(const std::vector<Ifd>& ifds, std::uint32_t lastNext = 0) {
   std::vector<std::uint32_t> starts;
   std::uint32_t pos = 8;
   for (const Ifd& ifd : ifds) {
@@ -69,19 +67,16 @@ Bytes Tiff(const std::vector<Ifd>& ifds, std::uint32_t lastNext = 0, std::vector
     }
     out += Le32(i + 1 == ifds.size() ? lastNext : starts[i + 1]) + extra;
   }
-  if (at) *at = starts;
   return ToBytes(out);
 }
 
-// identify -format '%w %h %x %n'; for the raw files, the IFD0 it reads
-// (PhaseOne.iiq: 2 IFDs at 341.33 dpi).
+// identify -format '%w %h %x %n'.
 TEST(TiffReader, SamplesAgreeWithIdentify) {
   CheckSamples(MakeTiffReader, {
       {IMR_CORPUS "/exiftool/ExifTool.tif", 160, 120, 180, 1, PXC_CE_RGB, PXC_AP_NONE,
        "ColorProfile=sRGB IEC61966-2.1|Compression=LZW|Software=GraphicConverter"},
       {IMR_CORPUS "/exiftool/GeoTiff.tif", 25, 24, 72, 1, PXC_CE_INDEXED, PXC_AP_NONE, "format=|inks=1"},
       {IMR_CORPUS "/exiftool/BigTIFF.btf", 8, 8, 0, 1, PXC_CE_RGB, PXC_AP_NONE, "format=BIGTIFF|inks=3"},
-      {IMR_CORPUS "/exiftool/PhaseOne.iiq", 1, 1, 341.3333, 2, PXC_CE_RGB, PXC_AP_NONE},
       {"tiff/cmyk_lzw.tif", 40, 30, 300, 1, PXC_CE_CMYK, PXC_AP_NONE, "inks=4|Compression=LZW"},
       // identify: 118 PixelsPerCentimeter graya
       {"tiff/rgba_cm.tif", 32, 20, 118 * 2.54, 1, PXC_CE_GRAY, PXC_AP_ASSOCIATED, "inks=1|Compression=Deflate"},
@@ -91,7 +86,6 @@ TEST(TiffReader, SamplesAgreeWithIdentify) {
       // big-endian, Orientation 6, no resolution tags (identify shows its default 72)
       {"tiff/gray_mm.tif", 24, 16, 0, 1, PXC_CE_GRAY, PXC_AP_NONE,
        "rotation=R90|Software=Sample Writer|Orientation=RightTop"},
-      {"tiff/bigtiff.tif", 16, 12, -1, 1, PXC_CE_RGB, PXC_AP_NONE, "format=BIGTIFF"},
       // ResolutionUnit 1: identify "200 Undefined", no physical resolution
       {"tiff/bilevel_g4.tif", 40, 30, 0, 1, PXC_CE_BILEVEL, PXC_AP_NONE, "Compression=CCITT Group 4"},
   });
@@ -114,46 +108,16 @@ TEST(TiffReader, CameraRawFiles) {
       // an "IIU\0" header; sensor borders 8..3656 x 6..2742
       {IMR_CORPUS "/exiftool/Panasonic.rw2", 3648, 2736, 0, 2, PXC_CE_RGB, PXC_AP_NONE, "1:embedded=1536+10785"},
   });
-  const Described nef = DescribeAll(ReadBytes(IMR_CORPUS "/exiftool/Nikon.nef"));
-  EXPECT_NEAR(nef.images.at(1).hResolution, 300, 1e-9);
 }
 
-// Images after the first are pages, or what their subfile type says.
-TEST(TiffReader, SubfileTypesAndSubIfdsClassifyFurtherImages) {
-  Described r = DescribeAll(
+// Images after the first are pages, or what their subfile type says (the raw
+// samples cover SubIFDs and the JPEG streams they point to).
+TEST(TiffReader, SubfileTypesClassifyFurtherImages) {
+  const Described r = DescribeAll(
       Tiff({Image(1000, 800), Image(200, 160, 1), Image(600, 480, 1), Image(1000, 800, 4), Image(1000, 800, 0)}));
   ASSERT_EQ(r.images.size(), 5u);
   Check(r.images, "type=Main|1:type=Thumbnail|2:type=Preview|3:type=Auxiliary|4:type=Page");
   EXPECT_EQ(r.images[3].subtype, PXC_IS_MASK);
-
-  // A reduced IFD0 with SubIFDs, as in raw files: the full image comes
-  // first.  The SubIFDs are laid out as IFDs 1 and 2, then cut out of the
-  // chain by IFD0's next offset of 0.
-  std::vector<std::uint32_t> at;
-  Ifd ifd0 = Image(160, 120, 1);
-  ifd0.push_back(Long(330, {0, 0}));
-  Tiff({ifd0, Image(1024, 768, 1), Image(4000, 3000, 0)}, 0, &at);
-  ifd0.back() = Long(330, {at[1], at[2]});
-  Bytes bytes = Tiff({ifd0, Image(1024, 768, 1), Image(4000, 3000, 0)}, 0, &at);
-  std::fill_n(bytes.begin() + at[0] + 2 + 12 * ifd0.size(), 4, 0);
-  r = DescribeAll(bytes);
-  ASSERT_EQ(r.images.size(), 3u);
-  Check(r.images, "type=Main|columns=4000|1:type=Thumbnail|1:columns=160|2:type=Preview|2:columns=1024");
-
-  // A SubIFD that only holds a JPEG stream (JPEGInterchangeFormat) is an
-  // embedded image after IFD0, typed by the size in its frame header (400x300).
-  const std::string jpeg("\xFF\xD8\xFF\xC0\x00\x0B\x08\x01\x2C\x01\x90\x01\x01\x11\x00\xFF\xD9", 17);
-  const auto build = [&](std::uint32_t subAt, std::uint32_t jpegAt) {
-    Ifd reduced = Image(160, 120, 1);
-    reduced.push_back(Long(330, {subAt}));
-    reduced.push_back({700, 7, {}, jpeg});  // carries the stream's bytes
-    return Tiff({reduced, {Long(254, {1}), Long(513, {jpegAt}), Long(514, {17})}}, 0, &at);
-  };
-  bytes = build(0, 0);
-  const std::size_t jpegAt = std::string(bytes.begin(), bytes.end()).find(jpeg);
-  r = DescribeAll(build(at[1], static_cast<std::uint32_t>(jpegAt)));
-  ASSERT_EQ(r.images.size(), 2u);
-  Check(r.images, "type=Main|columns=160|1:type=Preview|1:embedded=" + std::to_string(jpegAt) + "+17");
 }
 
 TEST(TiffReader, ColourInterpretations) {
@@ -167,13 +131,10 @@ TEST(TiffReader, ColourInterpretations) {
       {{Short(262, {2}), Short(277, {4}), Short(338, {2})}, PXC_CE_RGB, 3, PXC_AP_UNASSOCIATED},
       {{Short(262, {2}), Short(277, {4})}, PXC_CE_RGB, 3, PXC_AP_UNSPECIFIED},
       {{Short(262, {1}), Short(277, {2}), Short(338, {0})}, PXC_CE_GRAY, 1, PXC_AP_UNSPECIFIED},
-      {{Short(262, {3})}, PXC_CE_INDEXED, 1, PXC_AP_NONE},
-      {{Short(262, {5}), Short(277, {4})}, PXC_CE_CMYK, 4, PXC_AP_NONE},
       {{Short(262, {5}), Short(277, {5}), Short(332, {1}), Short(338, {2})},
        PXC_CE_CMYK, 4, PXC_AP_UNASSOCIATED},
       {{Short(262, {6}), Short(277, {3})}, PXC_CE_YCBCR, 3, PXC_AP_NONE},
       {{Short(262, {8}), Short(277, {3})}, PXC_CE_LAB, 3, PXC_AP_NONE},
-      {{Short(262, {32803})}, PXC_CE_RGB, 3, PXC_AP_NONE},
       {{Short(262, {4})}, PXC_CE_BILEVEL, 1, PXC_AP_NONE},
   };
   for (std::size_t i = 0; i < std::size(cases); ++i) {
@@ -202,10 +163,8 @@ TEST(TiffReader, ResolutionUnitsAndOrientations) {
     double dpi;
   };
   const Case cases[] = {
-      {{Rational(282, 300, 1), Rational(283, 300, 1)}, 300},               // unit absent: inch
-      {{Rational(282, 100, 1), Rational(283, 100, 1), Short(296, {3})}, 254},  // cm
-      {{Rational(282, 72, 1), Rational(283, 72, 1), Short(296, {1})}, 0},      // none
-      {{Rational(282, 72, 0), Rational(283, 72, 0)}, 0},  // zero denominator
+      {{Rational(282, 300, 1), Rational(283, 300, 1)}, 300},  // unit absent: inch
+      {{Rational(282, 72, 0), Rational(283, 72, 0)}, 0},     // zero denominator
   };
   for (const Case& c : cases) {
     Ifd ifd = Image(254, 127);
@@ -241,10 +200,9 @@ TEST(TiffReader, RejectsOrSurvivesBrokenStructures) {
     b[at] = value;
     return b;
   };
-  // An absurd entry count, the IFD offset past the end, a wrong version,
-  // truncation inside the IFD or the header, no image size.
-  const Bytes bad[] = {with(9, 0xFF), with(7, 0x7F), with(2, 41), {good.begin(), good.begin() + 30},
-                       {good.begin(), good.begin() + 7}, Tiff({{Short(262, {2})}})};
+  // An absurd entry count, the IFD offset past the end, truncation inside
+  // the IFD, no image size.
+  const Bytes bad[] = {with(9, 0xFF), with(7, 0x7F), {good.begin(), good.begin() + 30}, Tiff({{Short(262, {2})}})};
   for (const Bytes& b : bad) EXPECT_FALSE(DescribeAll(b).opened) << &b - bad;
 
   // A value offset beyond the end leaves the field unread, not the file.
