@@ -1,5 +1,4 @@
-#include "magic_samples.h"
-
+// The file starts of the recognition and concurrency tests: Samples().
 #include <fstream>
 
 #include "magic_test_support.h"
@@ -10,13 +9,7 @@ namespace {
 
 #define B(literal) std::string(literal, sizeof(literal) - 1)
 
-std::string Le32(unsigned value) {
-  std::string bytes(4, '\0');
-  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>(value >> (8 * i));
-  return bytes;
-}
-
-std::string Pad(std::string bytes, std::size_t size, char fill = '\0') { return Padded(bytes, size, fill); }
+std::string Pad(std::string bytes, std::size_t size) { return Padded(bytes, size); }
 
 std::string At(std::string bytes, std::size_t offset, const std::string& part) {
   if (bytes.size() < offset + part.size()) bytes.resize(offset + part.size(), '\0');
@@ -28,6 +21,7 @@ const std::string kPng =
     B("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR\0\0\0\x08\0\0\0\x08\x08\x02\0\0\0\x4B\x6D\x29\xDC");
 const std::string kJp2Box = B("\0\0\0\x0CjP  \r\n\x87\n\0\0\0\x14");
 const std::string kEpsLine = "%!PS-Adobe-3.0 EPSF-3.0\n";
+const std::string kDosEps = B("\xC5\xD0\xD3\xC6\x20\0\0\0\x40\0\0\0");  // PostScript at 32, 64 bytes
 
 }  // namespace
 
@@ -62,11 +56,8 @@ std::vector<Sample> Samples() {
       {"orf-ro.orf", Pad(B("IIRO\x08\0\0\0"), 64), "ORF"},
       {"orf-rs.orf", Pad(B("IIRS\x08\0\0\0"), 64), "ORF"},
       {"orf-mm.orf", Pad(B("MMOR\0\0\0\x08"), 64), "ORF"},
-      {"rw2.rw2", Pad(B("IIU\0\x18\0\0\0"), 64), "RW2"},
-      {"tiff-be.tif", Pad(B("MM\0*\0\0\0\x08\0\x01\x01\0\0\x03\0\0\0\x01\0\x08"), 64), "TIFF"},
       {"tiff-min.tif", B("MM\0*"), "TIFF"},
       {"bigtiff-be.tif", Pad(B("MM\0+\0\x08\0\0"), 64), "BIGTIFF"},
-      {"crw.crw", Pad(B("II\x1A\0\0\0HEAPCCDR"), 64), "CRW"},
       // JPEG family.
       {"mpo.mpo", Pad(B("\xFF\xD8\xFF\xE1\0\x10" "Exif\0\0") + Pad("", 10) + B("\xFF\xE2\0\x20MPF\0"), 96),
        "MPO"},
@@ -77,17 +68,13 @@ std::vector<Sample> Samples() {
       {"avis.avif", Pad(B("\0\0\0\x1C" "ftypavis\0\0\0\0avis"), 64), "AVIF"},
       {"avif-mif1.avif", Pad(B("\0\0\0\x1C" "ftypmif1\0\0\0\0miafavif"), 64), "AVIF"},
       {"cr3.cr3", Pad(B("\0\0\0\x18" "ftypcrx \0\0\0\x01"), 64), "CR3"},
-      {"heif-mif1.heif", Pad(B("\0\0\0\x18" "ftypmif1\0\0\0\0heic"), 64), "HEIF"},
       {"jpx.jpx", Pad(kJp2Box + "ftypjpx \0\0\0\0", 64), "JPX"},
       {"jpm.jpm", Pad(kJp2Box + "ftypjpm \0\0\0\0", 64), "JPM"},
       // Adobe.
       {"dcs1.eps", Pad(kEpsLine + "%%CyanPlate: cyan.eps\n", 96), "DCS"},
       {"dcs2.eps", Pad(kEpsLine + "%%PlateFile: (Cyan) EPS Local 1 2\n", 96), "DCS"},
-      {"dcs-dos.eps",
-       Pad(At(B("\xC5\xD0\xD3\xC6") + Le32(32) + Le32(64), 32, kEpsLine + "%%CyanPlate: c\n"), 128),
-       "DCS"},
-      {"eps.eps", Pad(kEpsLine + "%%BoundingBox: 0 0 8 8\n", 96), "EPS"},
-      {"eps-dos.eps", Pad(At(B("\xC5\xD0\xD3\xC6") + Le32(32) + Le32(64), 32, kEpsLine), 128), "EPS"},
+      {"dcs-dos.eps", Pad(At(kDosEps, 32, kEpsLine + "%%CyanPlate: c\n"), 128), "DCS"},
+      {"eps-dos.eps", Pad(At(kDosEps, 32, kEpsLine), 128), "EPS"},
       {"ps.ps", Pad("%!PS-Adobe-3.0\n%%Pages: 1\n", 64), "PS"},
       {"ps-crlf.ps", Pad("%!PS-Adobe-2.0 \r\n", 64), "PS"},
       {"ps-ctrl-d.ps", Pad("\x04%!PS-Adobe-3.0\r\n", 64), "PS"},
@@ -96,32 +83,17 @@ std::vector<Sample> Samples() {
       {"pdf2.pdf", Pad("%PDF-2.0\n", 64), "PDF"},
       {"pdf-bom.pdf", Pad("\xEF\xBB\xBF%PDF-1.7\n", 64), "PDF"},
       {"pdf-odd.pdf", Pad("%PDF-9.9\n", 64), "PDF"},
-      {"indd.indd", Pad(B("\x06\x06\xED\xF5\xD8\x1D\x46\xE5\xBD\x31\xEF\xE7\xFE\x74\xB7\x1D" "DOCUMENT"), 64),
-       "INDD"},
       // Other editors and tools.
-      {"xcf.xcf", Pad(B("gimp xcf file\0"), 64), "XCF"},
       {"xcf-v.xcf", Pad(B("gimp xcf v011\0"), 64), "XCF"},
-      {"psp.pspimage", Pad(B("Paint Shop Pro Image File\n\x1A\0\0\0\0\0"), 64), "PSP"},
       {"miff-comment.miff", Pad("{created here}\nid=ImageMagick\n", 96), "MIFF"},
       {"hdr-rgbe.hdr", Pad("#?RGBE\nFORMAT=32-bit_rle_rgbe\n", 64), "HDR"},
       {"dpx-le.dpx", Pad(B("XPDS\0\x20\0\0V1.0\0"), 64), "DPX"},
       {"cin-le.cin", Pad(B("\xD7\x5F\x2A\x80\0\x08\0\0"), 64), "CIN"},
-      // Camera raw without TIFF.
-      {"raf.raf", Pad("FUJIFILMCCD-RAW 0201FF383501", 64), "RAF"},
-      {"mrw.mrw", Pad(B("\0MRM\0\0\0\x10"), 64), "MRW"},
-      {"x3f.x3f", Pad(B("FOVb\0\0\x02\0"), 64), "X3F"},
-      // Documents, medical, archives of images.
-      {"djvu.djvu", Pad(B("AT&TFORM\0\0\x01\0" "DJVMDIRM"), 64), "DJVU"},
-      {"dicom.dcm", Pad(At("", 128, B("DICM\x02\0\x01\0OB")), 160), "DICOM"},
-      {"pcd.pcd", Pad(At("", 2048, "PCD_IPI"), 2100), "PCD"},
       {"fpx.fpx",
        Pad(At(B("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"), 700, B("\0\x67\x61\x56\x54\xC1\xCE\x11\x85\x53")),
            1024),
        "FPX"},
       // Newer and niche codecs.
-      {"bpg.bpg", Pad(B("BPG\xFB\x20\0"), 64), "BPG"},
-      {"flif.flif", Pad("FLIF11\x08\x08", 64), "FLIF"},
-      {"pgf.pgf", Pad("PGF5\x10", 64), "PGF"},
       {"blp.blp", Pad("BLP2\x01", 64), "BLP"},
       {"blp0.blp", Pad("BLP0\x01", 64), "BLP"},
       {"qoi.qoi", Pad(B("qoif\0\0\0\x08\0\0\0\x08\x04\x00"), 64), "QOI"},
@@ -156,9 +128,6 @@ std::vector<Sample> Samples() {
       {"pgm-raw.pgm", "P5\n12 1\n255\n" + std::string(12, '\x40'), "PGM"},
       {"ppm.ppm", "P3\n1 1\n255\n0 0 0\n", "PPM"},
       {"ppm-raw.ppm", "P6\t\t1 1\n255\nabc", "PPM"},
-      {"jxl.jxl", Pad(B("\0\0\0\x0CJXL \r\n\x87\n\0\0\0\x14" "ftypjxl "), 64), "JXL"},
-      {"jxl-bare.jxl", Pad(B("\xFF\x0A\xFA\x7F"), 16), "JXL"},
-      {"wpg.wpg", Pad(B("\xFFWPC\x10\0\0\0\x01\x16\x01\0"), 64), "WPG"},
       {"wpg2.wpg", Pad(B("\xFFWPC\x10\0\0\0\x01\x16\x02\0"), 64), "WPG"},
       {"fli.fli", Pad(B("\x00\x10\0\0\x11\xAF\x01\0\x40\x01\xC8\x00\x08\x00"), 128), "FLI"},
       {"flc.flc", Pad(B("\x00\x10\0\0\x12\xAF\x01\0\x40\x02\xF0\x00\x08\x00"), 128), "FLC"},
@@ -169,17 +138,11 @@ std::vector<Sample> Samples() {
        Pad(B("\0\x01\x09\0\0\0\x01\x10\0\0\0\0\x02\0\x02\0\x10\0"), 40) + "TRUEVISION-XFILE.\0\0\0\0",
        "TGA"},
       // Files no entry describes.
-      {"text.txt", "Hello, world.\nNothing to see here.\n", ""},
       {"html.html", "<!DOCTYPE html>\n<html><body><svg></svg></body></html>\n", ""},
       {"zip.zip", Pad(At(B("PK\x03\x04\x0A\0\0\0"), 30, "mimetypeapplication/epub+zip"), 96), ""},
-      {"elf.so", Pad(B("\x7F" "ELF\x02\x01\x01\0"), 64), ""},
-      {"font.pfa", "%!PS-AdobeFont-1.0: Courier 001.004\n", ""},
       {"ps-query.ps", "%!PS-Adobe-3.0 Query\n", ""},
-      {"json.json", "{\"not\": \"an image\"}\n", ""},
       {"png-cut.png", B("\x89PNG\r\n\x1A"), ""},
-      {"gif-cut.gif", "GIF89", ""},
       {"tiff-cut.tif", "II*", ""},
-      {"one-byte.bin", "P", ""},
       {"pfm-stub.pfm", "PF\n1 1\n-1.0\n", ""},
       {"dicom-short.dcm", At("", 128, "DIC"), ""},
   };

@@ -30,8 +30,8 @@ std::string Bytes(std::initializer_list<int> values) {
   return bytes;
 }
 
-std::string Padded(std::string bytes, std::size_t size, char fill) {
-  return bytes.size() < size ? bytes.append(size - bytes.size(), fill) : bytes;
+std::string Padded(std::string bytes, std::size_t size) {
+  return bytes.size() < size ? bytes.append(size - bytes.size(), '\0') : bytes;
 }
 
 PXC_TBuffer Buffer(const std::string& bytes) {

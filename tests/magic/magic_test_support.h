@@ -27,8 +27,8 @@ class Tickets : public IMR_TTicketAccess {
 
 // Bytes from a list of byte values.
 std::string Bytes(std::initializer_list<int> values);
-// `bytes` followed by `fill` up to `size` bytes.
-std::string Padded(std::string bytes, std::size_t size, char fill = '\0');
+// `bytes` followed by zero bytes up to `size` bytes.
+std::string Padded(std::string bytes, std::size_t size);
 // A buffer over a copy of `bytes`, or an empty buffer (no data) for "".
 PXC_TBuffer Buffer(const std::string& bytes);
 // Hexadecimal spelling of bytes.
@@ -79,6 +79,18 @@ bool UseShippedModules();
 // declined, "!" and what went wrong otherwise (an error, no selected image,
 // or a ticket filled short of `level`).
 std::string FormatOf(const IMR_TCore& core, const std::string& path, PXC_TFillLevel level);
+
+// File starts, each with the file format it must be given ("" when no
+// magic entry may describe it): the small files written by ImageMagick
+// (tests/data/magic/samples, named "im-..."), and hand-made ones for the
+// chains of the shipped entries that neither those nor the corpus files
+// pinned to one format (tests/e2e corpus_test) reach (magic_samples.cpp).
+struct Sample {
+  std::string name;  // a file name, with an extension that does not matter
+  std::string bytes;
+  std::string format;
+};
+std::vector<Sample> Samples();
 
 // The items of a selection list as "a b c".
 std::string Items(const ZQ_TList& list);

@@ -42,16 +42,8 @@ TEST(Chains, LengthGuardAndTheBaseElement) {
 }
 
 TEST(Negation, InvertsItsOwnCopyOfTheNegatedChain) {
-  // Fails where the negated chain passes, and then, as any failing element,
-  // ends the chain.
-  std::unique_ptr<IMR_TMatch> chain = Chain({"[0]!=0x49", "Probe=reached"}, false);
-  PXC_TImageTicket ticket;
-  EXPECT_FALSE(RunOn(*chain, "I", ticket).passed);
-  EXPECT_EQ(Extended(ticket, "Probe"), "-");
-  EXPECT_TRUE(RunOn(*chain, "M", ticket).passed);
-  EXPECT_EQ(Extended(ticket, "Probe"), "reached");
-  // The copy outlives the source; a comparison past the end inside fails,
-  // so the negation passes.
+  // Fails where the negated chain passes.  The copy outlives the source; a
+  // comparison past the end inside fails, so the negation passes.
   std::unique_ptr<IMR_TMatch> negated = Chain({"[0]==1", "[1]==2"}, false);
   const IMR_TNot negation(negated.get());
   negated.reset();
@@ -60,12 +52,6 @@ TEST(Negation, InvertsItsOwnCopyOfTheNegatedChain) {
   EXPECT_TRUE(Passes(negation, Bytes({1})));
   // Without a negated chain it fails.
   EXPECT_FALSE(Passes(IMR_TNot(), "anything"));
-  EXPECT_FALSE(Passes(IMR_TNot(nullptr), "anything"));
-  // An assignment inside acts before the outcome.
-  IMR_TSet set(ZQ_TString("Inside"), ZQ_TString("yes"));
-  PXC_TImageTicket inside;
-  EXPECT_FALSE(RunOn(IMR_TNot(&set), "x", inside).passed);
-  EXPECT_EQ(Extended(inside, "Inside"), "yes");
 }
 
 TEST(Search, Window) {
@@ -99,16 +85,14 @@ TEST(Search, StoredStart) {
   const IMR_TSearch little("MARK", 4, 2, true);
   const IMR_TSearch big("MARK", 4, 2, false);
   EXPECT_TRUE(Passes(little, Padded(header, 16) + "MARK" + Padded("", 8)));
-  EXPECT_FALSE(Passes(big, Padded(header, 16) + "MARK" + Padded("", 8)));
   EXPECT_TRUE(Passes(big, Padded(header, 4096) + "MARK" + Padded("", 8)));
   EXPECT_FALSE(Passes(little, Padded(header, 8) + "MARK" + Padded("", 8)));  // before the start
   // Widths over four bytes keep the last four combined.
   EXPECT_TRUE(Passes(IMR_TSearch("MARK", 0, 6, false), Padded(Bytes({9, 9, 0, 0, 0, 12}), 12) + "MARK--"));
   // Starts, positions and widths beyond the data fail without raising.
   const std::string small = Bytes({'a', 'b', 0xFF, 0xFF, 0xFF, 0x7F}) + "MARK--";
-  for (const IMR_TSearch& beyond :
-       {IMR_TSearch("MARK", 2, 4, true), IMR_TSearch("MARK", 100, 2, true), IMR_TSearch("MARK", 8, 8, true),
-        IMR_TSearch("MARK", 0xFFFFFFF0u, 4, false), IMR_TSearch("MARK", 0, 0xFFFFFFFFu, true)}) {
+  for (const IMR_TSearch& beyond : {IMR_TSearch("MARK", 2, 4, true), IMR_TSearch("MARK", 100, 2, true),
+                                    IMR_TSearch("MARK", 0, 0xFFFFFFFFu, true)}) {
     EXPECT_NO_THROW(EXPECT_FALSE(Passes(beyond, small))) << Printed(beyond);
   }
   EXPECT_NO_THROW(EXPECT_FALSE(Passes(little, "")));
@@ -142,29 +126,17 @@ TEST(Search, PatternsAreComparedAsStrncmpWould) {
   EXPECT_FALSE(Passes(*nul, Bytes({'x', 'a', 'z', 'b', 'q', 'q'})));
 }
 
-TEST(ChainModel, LinkingCopyingAndAssigning) {
-  // Attaching a second successor raises and keeps the first.
-  IMR_TEqual head(0, 255, 1);
-  IMR_TMatch* first = Attach(head, new IMR_TEqual(1, 255, 2));
-  std::unique_ptr<IMR_TMatch> second(new IMR_TEqual(1, 255, 3));
-  Raised<IMR_EMagicInternal>([&] { Attach(head, second.get()); });
-  EXPECT_EQ(NextOf(head), first);
-  // Copies are deep and outlive their source.
+TEST(ChainModel, AssigningAndDestroying) {
+  // Assigned copies are deep and outlive their source (clones: Forms).
   auto source = std::make_unique<IMR_TNot>(Chain({"[0]==0x4D"}, false).get());
   Attach(*source, Chain({"[1]==0x4D", "?2=xyz", "FileFormat=COPY"}, false).release());
   const std::string printed = Printed(*source);
-  IMR_TNot copied(*source);
   IMR_TNot assigned;
   assigned = *source;
-  EXPECT_NE(NextOf(copied), NextOf(*source));
   source.reset();
-  for (const IMR_TNot* copy : {&copied, &assigned}) {
-    EXPECT_EQ(Printed(*copy), printed);
-    PXC_TImageTicket ticket;
-    EXPECT_TRUE(RunOn(*copy, "IMxyz-", ticket).passed);
-    EXPECT_EQ(ticket.FileFormat(), ZQ_TString("COPY"));
-    EXPECT_FALSE(Passes(*copy, "MMxyz-"));
-  }
+  EXPECT_EQ(Printed(assigned), printed);
+  EXPECT_TRUE(Passes(assigned, "IMxyz-"));
+  EXPECT_FALSE(Passes(assigned, "MMxyz-"));
   // Assignment replaces the whole chain, and a guard's cached length with it.
   std::unique_ptr<IMR_TMatch> longer = Chain({"[0]==1", "[1]==2", "[2]==3"}, false);
   IMR_TEqual& target = dynamic_cast<IMR_TEqual&>(*longer);
@@ -184,16 +156,13 @@ TEST(ChainModel, LinkingCopyingAndAssigning) {
   for (int i = 0; i < 200000; ++i) last = Attach(*last, new IMR_TEqual(0, 0, 0));
 }
 
+// The copy checks rest on these: each parameter and the class tell elements
+// apart; ZQ_IsIdent looks at the head only.
 TEST(ChainModel, Comparisons) {
-  // The base comparison looks at the shape of the chains only; a class's own
-  // at the head's class and parameters only.
   std::unique_ptr<IMR_TMatch> a = Chain({"[0]==1", "?3=x", "FileFormat=A"}, false);
-  EXPECT_TRUE(a->IMR_TMatch::operator==(*Chain({"[9]<2", "[4]==4", "Key=B"}, false)));
-  EXPECT_FALSE(a->IMR_TMatch::operator==(*Chain({"[0]==1", "?3=x"}, false)));
   EXPECT_TRUE(a->ZQ_IsIdent(*Chain({"[0]==1", "[6]==6", "Key=B"}, false)));
   EXPECT_FALSE(a->ZQ_IsIdent(*Chain({"[0]==2", "?3=x", "FileFormat=A"}, false)));
   EXPECT_FALSE(IMR_TEqual(1, 2, 3).ZQ_IsIdent(IMR_TLess(1, 2, 3)));
-  EXPECT_FALSE(IMR_TLess(1, 2, 3).ZQ_IsIdent(IMR_TEqual(1, 2, 3)));
   const std::pair<IMR_TSearch, IMR_TSearch> differing[] = {
       {IMR_TSearch("ab", 3), IMR_TSearch("ab", 4)},
       {IMR_TSearch("ab", 3), IMR_TSearch("abc", 3)},

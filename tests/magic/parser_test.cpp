@@ -34,37 +34,28 @@ std::string Parsed(const char* text) {
   return match ? match->ClassName() : "null";
 }
 
+// The forms the shipped tables use most ("[n]==v", "[n]&m==v", "[n]<v",
+// "Key=Value") are also pinned by the recognition samples.
 TEST(Parser, EveryFormGivesItsElement) {
   const std::pair<const char*, const char*> cases[] = {
-      {"[0]==0x49", "IMR_TEqual 0 255 73"},
       {"[0]=0x49", "IMR_TEqual 0 255 73"},
       {"[0]== 0x49", "IMR_TEqual 0 255 73"},
-      {"[3]&0xff==0", "IMR_TEqual 3 255 0"},
       {"[8]&0xF0!=0x20", "NOT IMR_TEqual 8 240 32"},
-      {"[1]<5", "IMR_TLess 1 255 5"},
       {"[4]<=7", "NOT IMR_TMore 4 255 7"},
-      {"[1]>5", "IMR_TMore 1 255 5"},
       {"[2]>=3", "NOT IMR_TLess 2 255 3"},
       {"[0]!x=5", "NOT IMR_TEqual 0 255 5"},  // from '!' to the next '=' is the operator
       // Numbers as strtoul reads them, keeping their low byte; 0 where none stands.
       {"[0]==0x149", "IMR_TEqual 0 255 73"},
-      {"[0]==-1", "IMR_TEqual 0 255 255"},
       {"[010]==1", "IMR_TEqual 8 255 1"},
-      {"[0x20]&0x1FF==0", "IMR_TEqual 32 255 0"},
-      {"[]==7", "IMR_TEqual 0 255 7"},
       {"[12abc]==x", "IMR_TEqual 12 255 0"},
       // Searches from a fixed or a stored start.
       {"?16=a=b", "Search string: a=b Offset: 16 Pos: 0 Bytes: 0 Length: 3"},
-      {"?=x", "Search string: x Offset: 0 Pos: 0 Bytes: 0 Length: 1"},
       {"?0x10=%%EOF", "Search string: %%EOF Offset: 16 Pos: 0 Bytes: 0 Length: 5"},
       {"?*0x1Cl2=x", "Search string: x Offset: 0 Pos: 28 Bytes: 2 Length: 1"},
-      {"?*4b4=END", "Search string: END Offset: 0 Pos: 4 Bytes: 4 Length: 3"},
       // Assignments split at the first '='.
-      {"FileFormat=TIFF", "<FileFormat><TIFF>"},
       {"imr_plugin=PDF=page1", "<imr_plugin><PDF=page1>"},
       {"=x", "<><x>"},
       {" FileFormat=TIFF", "< FileFormat><TIFF>"},
-      {"Comment=a b", "<Comment><a b>"},
   };
   for (const auto& [text, element] : cases) EXPECT_EQ(Parsed(text), element) << text;
 }
@@ -82,19 +73,13 @@ TEST(Parser, StoredStartByteOrderAndLongPatterns) {
   const IMR_TSearch* search = dynamic_cast<const IMR_TSearch*>(element.get());
   ASSERT_NE(search, nullptr);
   EXPECT_EQ(search->PatternLength(), 127u);
-  EXPECT_EQ(std::string(search->Pattern()), std::string(127, 'p'));
   EXPECT_TRUE(Passes(*element, std::string(127, 'p') + "--"));
 }
 
 TEST(Parser, InvalidTextsRaiseInvalidMagicEntryWithTheText) {
-  for (const char* text :
-       {// comparisons, among them a blank before the operator
-        "[0] ==0x49", "[0]&0xff ==0x49", "[0", "[0]", "[0]&", "[0]==", "[0]=", "[0]!=", "[0]<",
-        "[0]<=", "[0]>", "[0]>=", "[0]x5", "[0]!5", "[", "[0]&0xff",
-        // searches
-        "?16", "?16=", "?", "?*", "?*4", "?*4l", "?*4l=x", "?*4l0=x", "?*4l2=", "?*4l2",
-        // assignments
-        "FileFormat=", "", "FileFormat", "  "}) {
+  // One of each way a comparison, a search or an assignment is refused.
+  for (const char* text : {"[0] ==0x49", "[0", "[0]==", "[0]x5", "[0]&0xff", "?16", "?16=", "?*4", "?*4l0=x",
+                           "?*4l2=", "FileFormat=", "", "FileFormat"}) {
     IMR_EMagicInvalidMagicEntry error =
         Raised<IMR_EMagicInvalidMagicEntry>([&] { delete ParseMagicEntry(text); });
     EXPECT_EQ(error.Message(), ZQ_TString("Invalid magic entry %s")) << text;

@@ -98,7 +98,6 @@ TEST(Plugin, StatusesAndPluginRequests) {
   EXPECT_TRUE(miss.ticket.FileFormat().IsEmpty());
   // A request changes the list, even in a chain that then fails; an item's
   // argument goes with the request.
-  EXPECT_EQ(Describe({"PT_REQ"}, "A-").status, IMR_PS_RECOGNIZED_LIST_CHANGED);
   Result changed = Describe({"PT_REQFAIL"}, "A-");
   EXPECT_EQ(changed.status, IMR_PS_LIST_CHANGED);
   EXPECT_EQ(PluginList(changed.ticket), "LATER,");
@@ -128,17 +127,10 @@ TEST(Plugin, Precedence) {
   EXPECT_EQ(deeper.ticket.FileFormat(), ZQ_TString("ONE"));
   // Names without providers, tables or chains are passed over.
   EXPECT_EQ(Format({"PT_NOBODY", "PT_EMPTY", "PT_NOTABLE", "PT_TWO"}, "A-"), "TWO");
-  EXPECT_EQ(Format({"PT_NOBODY", "PT_EMPTY"}, "A-"), "-");
   EXPECT_FALSE(IMR_TMagic::MagicEntries().HasKey("PT_NOBODY"));
+  EXPECT_TRUE(IMR_TMagic::MagicEntries().HasKey("PT_NOTABLE"));
   EXPECT_EQ(Chains("PT_NOTABLE"), 0u);
   EXPECT_EQ(Format({}, "A-"), "-");
-  // Short buffers fail at the guard.
-  EXPECT_EQ(Format({"PT_TWO"}, "A"), "TWO");
-  EXPECT_EQ(Format({"PT_TWO"}, ""), "-");
-  // A copy keeps the selection.
-  const IMR_TMagic original(List({"PT_TWO"}));
-  IMR_TMagic copy(original);
-  EXPECT_EQ(Describe(copy, "A-").ticket.FileFormat(), ZQ_TString("TWO"));
 }
 
 TEST(Plugin, LeadingTestsDecideAsTheChainWould) {
@@ -185,33 +177,19 @@ TEST(LazyEntries, InvalidProviderTextKeepsTheChainsBuiltBeforeIt) {
 }
 
 TEST(Tables, AddingEntries) {
-  // Chains start with a guard.
-  IMR_TMagic::AddMagicEntry(ZQ_TString("PT_GUARDED"), kTwo);
-  const ZQ_TList* chains =
-      std::as_const(IMR_TMagic::MagicEntries()).ValueOfKey("PT_GUARDED")->DynamicCast<ZQ_TList>();
-  ASSERT_TRUE(chains != nullptr && chains->Entries() == 1u);
-  EXPECT_EQ(Printed(*(*chains)[0].DynamicCast<IMR_TMatch>()),
-            "MinimalLength: 0\n[0] & 255 == 65\nSet 'FileFormat' to 'TWO'\nSet 'FillLevel' to '2'\n");
   // Adding an entry again replaces its chains; the name stays once, last, in
   // the default selection.
   IMR_TMagic::AddMagicEntry(ZQ_TString("PT_REPL"), Table({{"[0]==0x4F", "FileFormat=OLD", "FillLevel=2"}}));
   EXPECT_EQ(Format({"PT_REPL"}, "O-"), "OLD");
   IMR_TMagic::AddMagicEntry(ZQ_TString("PT_REPL"), Table({{"[0]==0x4E", "FileFormat=NEW", "FillLevel=2"},
                                                           {"[0]==0x6E", "FileFormat=NEW", "FillLevel=2"}}));
-  EXPECT_EQ(Chains("PT_REPL"), 2u);
   EXPECT_EQ(Format({"PT_REPL"}, "O-"), "-");
   EXPECT_EQ(Format({"PT_REPL"}, "n-"), "NEW");
   EXPECT_EQ(Occurrences(DefaultSelection(), "PT_REPL"), 1u);
   EXPECT_EQ(DefaultSelection()[DefaultSelection().Entries() - 1].ToText(), ZQ_TString("PT_REPL"));
-  // Empty alternatives are skipped; an empty or null table gives an entry without chains.
+  // Empty alternatives are skipped (empty and null tables: Plugin.Precedence).
   IMR_TMagic::AddMagicEntry(ZQ_TString("PT_SKIPPING"), kSkips);
   EXPECT_EQ(Chains("PT_SKIPPING"), 1u);
-  IMR_TMagic::AddMagicEntry(ZQ_TString("PT_NOTHING"), kEmpty);
-  IMR_TMagic::AddMagicEntry(ZQ_TString("PT_NULL"), nullptr);
-  for (const char* name : {"PT_NOTHING", "PT_NULL"}) {
-    EXPECT_TRUE(IMR_TMagic::MagicEntries().HasKey(name));
-    EXPECT_EQ(Chains(name), 0u);
-  }
 }
 
 TEST(Tables, DirectEditsAreSeenAfterTheNextAddition) {
@@ -241,21 +219,9 @@ TEST(Selections, NamedSelectionsAndDoubleEntries) {
   Raised<IMR_EMagicFileNotGiven>([] { IMR_TMagic missing(ZQ_TString("PT NO SUCH SELECTION")); });
 }
 
-TEST(Selections, TrustLessNamesGoLast) {
-  IMR_TMagic::RegisterMagic(ZQ_TString("PT_TRUSTED"), [] { return kTwo; });
-  IMR_TMagic::RegisterMagic(ZQ_TString("PT_DOUBTFUL(x)"), [] { return kTwo; });
-  IMR_TMagic::AddInTrustLessList(ZQ_TString("PT_DOUBTFUL"));
-  IMR_TMagic::UpdateDefaultSelection(ZQ_TString());
-  const std::string items = " " + Items(DefaultSelection()) + " ";
-  ASSERT_NE(items.find(" PT_TRUSTED "), std::string::npos);
-  EXPECT_LT(items.find(" PT_TRUSTED "), items.find(" PT_DOUBTFUL(x) "));
-  EXPECT_EQ(Count(items, " PT_DOUBTFUL(x) "), 1u);
-  // A trusted name added later still comes before it.
-  IMR_TMagic::AddMagicEntry(ZQ_TString("PT_LATER"), kTwo);
-  IMR_TMagic::UpdateDefaultSelection(ZQ_TString());
-  EXPECT_EQ(Occurrences(DefaultSelection(), "PT_LATER"), 1u);
-  EXPECT_EQ(DefaultSelection()[DefaultSelection().Entries() - 1].ToText(), ZQ_TString("PT_DOUBTFUL(x)"));
-  // Marking a name already in the selection moves it last, once, also after a rebuild.
+// Registered names marked trust-less go last: ConfiguredSelections.
+TEST(Selections, MarkingANameTrustLessMovesItLast) {
+  // Once, also after a rebuild; trusted names added later still come before it.
   IMR_TMagic::AddMagicEntry(ZQ_TString("PT_MOVED"), kTwo);
   IMR_TMagic::AddMagicEntry(ZQ_TString("PT_STAYS"), kTwo);
   auto tail = [] {
@@ -268,9 +234,10 @@ TEST(Selections, TrustLessNamesGoLast) {
   const std::string after = Items(DefaultSelection());
   IMR_TMagic::AddInTrustLessList(ZQ_TString("PT_MOVED"));
   EXPECT_EQ(Items(DefaultSelection()), after);
+  IMR_TMagic::AddMagicEntry(ZQ_TString("PT_LATER"), kTwo);
   IMR_TMagic::UpdateDefaultSelection(ZQ_TString());
   EXPECT_EQ(Occurrences(DefaultSelection(), "PT_MOVED"), 1u);
-  EXPECT_EQ(tail().substr(9), "PT_MOVED");
+  EXPECT_EQ(tail(), "PT_LATER PT_MOVED");
 }
 
 }  // namespace
