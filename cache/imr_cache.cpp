@@ -6,9 +6,11 @@
 //   IMR_CACHE_SEC  all other tickets, in proxy order
 // A record that cannot be used is removed, so the next run writes a new one.
 #include <atomic>
+#include <exception>
 #include <memory>
 
 #include "core/imr_core.h"
+#include "core/imr_core_private.h"
 
 namespace {
 
@@ -149,86 +151,27 @@ void IMR_TCore::IMR_SetImageProxyCache(const PXC_TImageProxy& proxy, IMR_TImageT
   }
 }
 
-bool IMR_TCore::IMR_FillCachedImageProxy(const ZQ_TURL& url, PXC_TImageProxy& proxy,
-                                         IMR_TImageTypes types) {
-  if (!url.IsFile()) return false;
-  bool result = false;
-  const PXC_TImageProxy kept = proxy;
+namespace {
+
+// Removes the record, key by key; a missing file or key ends the removal.
+// A file whose metadata cannot be changed keeps its record: the failure is
+// logged, and the record keeps failing the same test.
+void RemoveRecord(PXC_TMetadata& metadata, const ZQ_TURL& url) {
   try {
-    PXC_TMetadata metadata(url);
-    // Removes the record, key by key, unless the file or a key is missing.
-    auto remove = [&metadata]() {
-      for (const wchar_t* key : {kOldKey, kRecordKey, kPrimaryKey, kSecondaryKey}) {
-        metadata.RemoveKey(key);
-      }
-    };
-    try {
-      std::unique_ptr<ZQ_TObject> recordObject = Owned(metadata.GetKeyObject(kRecordKey));
-      const ZQ_TArray* record = ExpectObject<ZQ_TArray>(recordObject.get(), "record");
-      // A sound record whose selected image is not a main image stays for
-      // the requests it serves.
-      bool keep = false;
-      if (record != nullptr && record->Entries() == 5 &&
-          Expect<ZQ_TUInt32>((*record)[4], "version").Value() == kRecordVersion &&
-          Expect<ZQ_TURL>((*record)[1], "URL") == url &&
-          (Expect<ZQ_TUInt32>((*record)[0], "types").Value() & types) == types) {
-        const std::uint32_t selected = Expect<ZQ_TUInt32>((*record)[2], "selected index").Value();
-        const ZQ_TList& flags = Expect<ZQ_TList>((*record)[3], "flag list");
-        if (selected >= flags.Entries()) {
-          IMR_THROW_DATA(PXC_EMetadataCouldNotRead, "The cache record holds a wrong %s",
-                         ZQ_TString("selected index"));
-        }
-        proxy.Tickets().Clear();
-        proxy.SetSelectedKey(nullptr);
-        // "Primary images only" reads the main images and skips the others.
-        const bool mainOnly = types == IMR_IT_MAIN;
-        std::unique_ptr<ZQ_TObject> primaryObject = Owned(metadata.GetKeyObject(kPrimaryKey));
-        std::unique_ptr<ZQ_TObject> secondaryObject;
-        if (!mainOnly) secondaryObject = Owned(metadata.GetKeyObject(kSecondaryKey));
-        const ZQ_TList* primary = ExpectObject<ZQ_TList>(primaryObject.get(), "primary list");
-        const ZQ_TList* secondary = ExpectObject<ZQ_TList>(secondaryObject.get(), "secondary list");
-        int chosen = -1;
-        if (primary != nullptr && (mainOnly || secondary != nullptr)) {
-          std::uint32_t nextPrimary = 0;
-          std::uint32_t nextSecondary = 0;
-          std::uint32_t position = 0;
-          for (const ZQ_TList::Entry& flag : flags) {
-            const bool inSecondary = Expect<ZQ_TBool>(flag.value, "flag").Value();
-            if (position++ == selected && !(inSecondary && mainOnly)) {
-              chosen = static_cast<int>(proxy.Entries());
-            }
-            if (inSecondary && mainOnly) {
-              ++nextSecondary;
-            } else {
-              proxy.Add(inSecondary ? TicketAt(*secondary, nextSecondary++)
-                                    : TicketAt(*primary, nextPrimary++));
-            }
-          }
-          if (nextPrimary != primary->Entries() ||
-              (secondary != nullptr && nextSecondary != secondary->Entries())) {
-            IMR_THROW_DATA(PXC_EMetadataCouldNotRead, "The cache record holds %s",
-                           ZQ_TString("more tickets than flags"));
-          }
-          if (chosen < 0) keep = true;
-        }
-        if (chosen >= 0) {
-          proxy.SetURL(Expect<ZQ_TURL>((*record)[1], "URL"));
-          proxy.Select(static_cast<std::uint32_t>(chosen));
-          result = proxy.Selected()->IsTicketValid();
-        }
-      }
-      if (!result) proxy = kept;
-      // A file without a record has nothing to remove.
-      if (!result && record != nullptr && !keep) remove();
-    } catch (const PXC_EMetadataFileDoesNotExist&) {
-      throw;
-    } catch (const PXC_EMetadataKeyDoesNotExist&) {
-      throw;
-    } catch (...) {
-      proxy = kept;
-      remove();
-      throw;
+    for (const wchar_t* key : {kOldKey, kRecordKey, kPrimaryKey, kSecondaryKey}) {
+      metadata.RemoveKey(key);
     }
+  } catch (const PXC_EMetadataFileDoesNotExist&) {
+  } catch (const PXC_EMetadataKeyDoesNotExist&) {
+  } catch (const ZQ_EException& error) {
+    ZQMESG_Log("IMR_CACHE: Cannot remove the unusable record of %s (%s: %s)\n",
+               url.Text().Narrow(), error.ClassName(), error.Text().Narrow());
+  }
+}
+
+void LogReadFailure(const ZQ_TURL& url, const std::exception_ptr& failure) {
+  try {
+    std::rethrow_exception(failure);
   } catch (const PXC_EMetadataFileDoesNotExist&) {
   } catch (const PXC_EMetadataKeyDoesNotExist&) {
   } catch (const ZQ_EException& error) {
@@ -238,5 +181,103 @@ bool IMR_TCore::IMR_FillCachedImageProxy(const ZQ_TURL& url, PXC_TImageProxy& pr
     ZQMESG_Log("IMR_CACHE: Cannot read image metadata %s (non-ZQ exception)\n",
                url.Text().Narrow());
   }
-  return result;
+}
+
+// Fills `proxy` from a record that holds `types`; false when the record is
+// not one of this file's or not complete enough to answer.  Throws on a
+// damaged record.
+bool ReadRecord(PXC_TMetadata& metadata, const ZQ_TArray& record, const ZQ_TURL& url,
+                PXC_TImageProxy& proxy, IMR_TImageTypes types) {
+  if (record.Entries() != 5 ||
+      Expect<ZQ_TUInt32>(record[4], "version").Value() != kRecordVersion ||
+      Expect<ZQ_TURL>(record[1], "URL") != url ||
+      (Expect<ZQ_TUInt32>(record[0], "types").Value() & types) != types) {
+    return false;
+  }
+  const std::uint32_t selected = Expect<ZQ_TUInt32>(record[2], "selected index").Value();
+  const ZQ_TList& flags = Expect<ZQ_TList>(record[3], "flag list");
+  if (selected >= flags.Entries()) {
+    IMR_THROW_DATA(PXC_EMetadataCouldNotRead, "The cache record holds a wrong %s",
+                   ZQ_TString("selected index"));
+  }
+  const bool selectedIsSecondary = Expect<ZQ_TBool>(flags[selected], "flag").Value();
+  bool hasSecondary = false;
+  for (const ZQ_TList::Entry& flag : flags) hasSecondary |= Expect<ZQ_TBool>(flag.value, "flag").Value();
+  std::unique_ptr<ZQ_TObject> primaryObject = Owned(metadata.GetKeyObject(kPrimaryKey));
+  const ZQ_TList* primary = ExpectObject<ZQ_TList>(primaryObject.get(), "primary list");
+  if (primary == nullptr) return false;
+  // "Main images only" leaves the other tickets unread, unless the selected
+  // one is among them.
+  std::unique_ptr<ZQ_TObject> secondaryObject;
+  if (hasSecondary && (types != IMR_IT_MAIN || selectedIsSecondary)) {
+    secondaryObject = Owned(metadata.GetKeyObject(kSecondaryKey));
+    // The other tickets were asked for and the list is missing: the record
+    // is incomplete (a write that failed half-way, or one still going on).
+    if (secondaryObject == nullptr && types != IMR_IT_MAIN) return false;
+  }
+  const ZQ_TList* secondary = ExpectObject<ZQ_TList>(secondaryObject.get(), "secondary list");
+
+  proxy.Tickets().Clear();
+  proxy.SetSelectedKey(nullptr);
+  int chosen = -1;
+  std::uint32_t nextPrimary = 0;
+  std::uint32_t nextSecondary = 0;
+  std::uint32_t position = 0;
+  for (const ZQ_TList::Entry& flag : flags) {
+    const bool inSecondary = Expect<ZQ_TBool>(flag.value, "flag").Value();
+    if (position++ == selected && (!inSecondary || secondary != nullptr)) {
+      chosen = static_cast<int>(proxy.Entries());
+    }
+    if (!inSecondary) {
+      proxy.Add(TicketAt(*primary, nextPrimary++));
+    } else if (secondary != nullptr) {
+      proxy.Add(TicketAt(*secondary, nextSecondary++));
+    }
+  }
+  if (nextPrimary != primary->Entries() ||
+      (secondary != nullptr && nextSecondary != secondary->Entries())) {
+    IMR_THROW_DATA(PXC_EMetadataCouldNotRead, "The cache record holds %s",
+                   ZQ_TString("more tickets than flags"));
+  }
+  // Without the other tickets (main images asked for, or a record whose
+  // second list is gone) the selected one may be missing: the first main
+  // image answers instead.
+  if (chosen < 0) chosen = proxy.Entries() > 0 ? 0 : -1;
+  if (chosen < 0) return false;
+  proxy.SetURL(Expect<ZQ_TURL>(record[1], "URL"));
+  proxy.Select(static_cast<std::uint32_t>(chosen));
+  return proxy.Selected()->IsTicketValid();
+}
+
+}  // namespace
+
+bool IMR_TCore::IMR_FillCachedImageProxy(const ZQ_TURL& url, PXC_TImageProxy& proxy,
+                                         IMR_TImageTypes types) {
+  if (!url.IsFile()) return false;
+  const PXC_TImageProxy kept = proxy;
+  PXC_TMetadata metadata(url);
+  try {
+    std::unique_ptr<ZQ_TObject> recordObject = Owned(metadata.GetKeyObject(kRecordKey));
+    if (recordObject == nullptr) return false;  // nothing cached, nothing to remove
+    const ZQ_TArray* record = ExpectObject<ZQ_TArray>(recordObject.get(), "record");
+    if (ReadRecord(metadata, *record, url, proxy, types)) return true;
+    proxy = kept;
+    RemoveRecord(metadata, url);
+  } catch (...) {
+    // A damaged record is reported and removed.
+    proxy = kept;
+    LogReadFailure(url, std::current_exception());
+    RemoveRecord(metadata, url);
+  }
+  return false;
+}
+
+void IMR_RemoveImageProxyCache(const ZQ_TURL& url) {
+  if (!url.IsFile()) return;
+  try {
+    PXC_TMetadata metadata(url);
+    RemoveRecord(metadata, url);
+  } catch (...) {
+    LogReadFailure(url, std::current_exception());
+  }
 }

@@ -10,6 +10,7 @@
 namespace {
 IMR_TVersionRecord sCoreRecord("PXCBASE", 2, -1, "imr_core");
 const ZQ_TString kPluginsKey("imr_plugins");
+const ZQ_TString kImageKey("imr_image");
 }  // namespace
 
 std::uint32_t IMR_TCore::sReadAhead = 4096;
@@ -182,7 +183,7 @@ bool IMR_TCore::FillUpImageTicket(PXC_TImageTicket& ticket, const PXC_IBuffer& b
         const ZQ_TList& plugins = TicketPlugins(Internal(ticket));
         name = TextAt(plugins, 0);
         IMR_IPlugin& plugin = PluginByName(name, TextAt(plugins, 1));
-        SetImagePosition(ticket, static_cast<unsigned char>(index));
+        SetImageNumber(ticket, index);
         if (context == nullptr) {
           ZQ_TLockGuard lock(IMR_PluginLock(), !plugin.IsSafePlugin(level));
           context = plugin.CreateContextPlugin(ticket.File(), &buffer, level, types,
@@ -258,6 +259,30 @@ bool IMR_TCore::FillUpImageTicket(PXC_TImageTicket& ticket, const PXC_IBuffer& b
     context = nullptr;
   }
   return found;
+}
+
+std::uint32_t IMR_TCore::ImageNumber(PXC_TImageTicket& ticket) {
+  const std::uint32_t position = ticket.ImagePosition();
+  const ZQ_TAny* full = std::as_const(Internal(ticket)).ValueOfKey(kImageKey);
+  const ZQ_TUInt32* number = full ? full->DynamicCast<ZQ_TUInt32>() : nullptr;
+  return number && (number->Value() & 0xFF) == position ? number->Value() : position;
+}
+
+void IMR_TCore::SetImageNumber(PXC_TImageTicket& ticket, std::uint32_t image) {
+  SetImagePosition(ticket, static_cast<unsigned char>(image));
+  // Most files have fewer images, and their tickets carry no entry.
+  if (image > 0xFF) {
+    Internal(ticket).Add(kImageKey, ZQ_TAny(image));
+  } else if (std::as_const(Internal(ticket)).HasKey(kImageKey)) {
+    Internal(ticket).Remove(kImageKey);
+  }
+}
+
+ZQ_TString IMR_TCore::DescribingPlugin(PXC_TImageTicket& ticket) {
+  const ZQ_TAny* entry = std::as_const(Internal(ticket)).ValueOfKey(kPluginsKey);
+  const ZQ_TList* plugins = entry ? entry->DynamicCast<ZQ_TList>() : nullptr;
+  if (plugins == nullptr || plugins->Entries() < 2) return ZQ_TString();
+  return TextAt(*plugins, 0) + ZQ_TString("\n") + TextAt(*plugins, 1);
 }
 
 // ---------------------------------------------------------------------------

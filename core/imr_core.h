@@ -361,6 +361,19 @@ class IMR_TCore : public ZQ_TObject, protected IMR_TTicketAccess {
                        const ZQ_TURL& url, PXC_TFillLevel level, const ZQ_TFileInfo& facts,
                        bool& cacheable) const;
   static void LocalUpdateImageProxy(PXC_TImageProxy& proxy, PXC_TFillLevel level);
+  // Fills `proxy` from the file's cache record raised to `level`; false
+  // (with the proxy empty) when there is no usable record.
+  static bool ReadCache(const ZQ_TURL& url, PXC_TImageProxy& proxy, PXC_TFillLevel level,
+                        IMR_TImageTypes types);
+  struct UpdateRun;
+  static void RaiseTicket(PXC_TImageTicket& ticket, PXC_TFillLevel level, UpdateRun& run);
+  // The image number a ticket describes: its 8-bit position, or the full
+  // number kept beside it (Internal "imr_image") for images past 255.
+  static std::uint32_t ImageNumber(PXC_TImageTicket& ticket);
+  static void SetImageNumber(PXC_TImageTicket& ticket, std::uint32_t image);
+  // The pair (name, key) at the head of the ticket's plugin list, which after
+  // a fill names the plugin that described the ticket; empty when none.
+  static ZQ_TString DescribingPlugin(PXC_TImageTicket& ticket);
   std::uint32_t DependencyID(const ZQ_TURL& dependency) const;
   void PrepareTicket(PXC_TImageTicket& ticket, const ZQ_TURL& url, const ZQ_TFileInfo& facts,
                      const PXC_TImrLink* link) const;

@@ -27,3 +27,6 @@ struct IMR_TContextOwner {
   IMR_TContextOwner& operator=(const IMR_TContextOwner&) = delete;
   ~IMR_TContextOwner() { delete plugin; }
 };
+
+// Removes the file's cache record, if any; failures are logged.
+void IMR_RemoveImageProxyCache(const ZQ_TURL& url);

@@ -55,9 +55,7 @@ const ZQ_TListKey* IMR_TCore::FillUpImageProxy(bool clear, PXC_TImageProxy& prox
   proxy.SetURL(url);
 
   if (sReadFromCache && iStrategy != IMR_CS_NONE && cacheable && types <= 7 &&
-      PXC_TNameSearch::IsDefaultCfg() && IMR_FillCachedImageProxy(url, proxy, types)) {
-    const PXC_TImageTicket* selected = proxy.Selected();
-    if (selected != nullptr && selected->FillLevel() < level) LocalUpdateImageProxy(proxy, level);
+      PXC_TNameSearch::IsDefaultCfg() && ReadCache(url, proxy, level, types)) {
     IMR_TRACE(0x04,
               "IMR_TCore::FillImageProxy(this=%p) file [%s] with [%d] entries has been read from "
               "the cache\n",
@@ -180,8 +178,7 @@ ZQ_TListKey IMR_TCore::AddToImageProxy(PXC_TImrLink& link, const ZQ_TURL& url,
   const std::uint32_t before = parent.Entries();
   PXC_TImageProxy cached;
   if (sReadFromCache && iStrategy != IMR_CS_NONE && PXC_TNameSearch::IsDefaultCfg() &&
-      IMR_FillCachedImageProxy(url, cached, types)) {
-    LocalUpdateImageProxy(cached, level);
+      ReadCache(url, cached, level, types)) {
     IMR_TRACE(0x04, "IMR_TCore::AddToImageProxy(this=%p) file [%s] has been read from the cache\n",
               static_cast<const void*>(this), url.Text().Narrow());
     for (std::uint32_t i = 0; i < cached.Entries(); ++i) {
@@ -209,6 +206,34 @@ ZQ_TListKey IMR_TCore::AddToImageProxy(PXC_TImrLink& link, const ZQ_TURL& url,
     for (std::uint32_t i = 0; i < parent.Entries(); ++i) parent.TicketAt(i).RemoveImrLink();
   }
   return parent.Entries() > before ? parent.Tickets().KeyAt(before) : ZQ_TListKey();
+}
+
+bool IMR_TCore::ReadCache(const ZQ_TURL& url, PXC_TImageProxy& proxy, PXC_TFillLevel level,
+                          IMR_TImageTypes types) {
+  if (!IMR_FillCachedImageProxy(url, proxy, types)) return false;
+  const PXC_TImageTicket* selected = proxy.Selected();
+  if (selected == nullptr || selected->FillLevel() >= level) return true;
+  // Raised with the plugins that described it.  A record that cannot be
+  // raised (the file changed under it, a plugin that can no longer read it)
+  // would fail again: it is replaced by a fresh description.
+  const std::uint64_t size = selected->FileSize();
+  const ZQ_TTime modified = selected->FileModified();
+  try {
+    LocalUpdateImageProxy(proxy, level);
+    // The file read for the raise must be the one the record was made of.
+    if (proxy.Selected()->FileSize() == size && proxy.Selected()->FileModified() == modified) {
+      return true;
+    }
+    ZQMESG_Log("IMR_CACHE: Cannot raise the cached description of %s (the file changed)\n",
+               url.Text().Narrow());
+  } catch (...) {
+    IMR_LogCaught("IMR_CACHE: Cannot raise the cached description of %s ", url.Text().Narrow(),
+                  std::current_exception());
+  }
+  IMR_RemoveImageProxyCache(url);
+  proxy = PXC_TImageProxy();
+  proxy.SetURL(url);
+  return false;
 }
 
 bool IMR_TCore::LoadProxyCache(PXC_TImageProxy& proxy, const ZQ_TURL& url,

@@ -27,7 +27,7 @@ bool IMR_TCore::FindImage(const ZQ_TURL& url, IMR_TFindCallback callback, void* 
         break;
       }
       Wipe(ticket);
-      SetImagePosition(ticket, static_cast<unsigned char>(image + 1));
+      SetImageNumber(ticket, image + 1);
     }
   } catch (...) {
     IMR_LogCaught("IMR_CORE: Cannot resolve image %s ", url.Text().Narrow(),

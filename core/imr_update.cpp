@@ -1,4 +1,6 @@
 // Raising tickets and proxies to a higher fill level.
+#include <optional>
+
 #include "core/imr_core.h"
 #include "core/imr_core_private.h"
 
@@ -8,28 +10,60 @@ constexpr int kMaxRedirections = 16;
 thread_local int tRedirections = 0;
 }  // namespace
 
+// What one update keeps from ticket to ticket: the file last opened, and the
+// context of the plugin that described its last ticket.  A proxy's tickets
+// of one file are so raised with one read buffer and one parse of the file's
+// headers, as the file was described.
+struct IMR_TCore::UpdateRun {
+  ZQ_TURL file;
+  std::optional<PXC_TBuffer> buffer;
+  ZQ_TFileInfo facts;
+  IMR_TContextOwner context;
+  ZQ_TString contextPlugin;  // DescribingPlugin of the ticket the context described
+
+  PXC_TBuffer& Open(const ZQ_TURL& url) {
+    if (!buffer || file != url) {
+      Forget();
+      buffer.reset();
+      buffer.emplace(url, 0, 0, sReadAhead);
+      file = url;
+      facts = buffer->Facts();
+    }
+    return *buffer;
+  }
+  void Forget() {
+    delete context.plugin;
+    context.plugin = nullptr;
+    contextPlugin = ZQ_TString();
+  }
+};
+
 void IMR_TCore::UpdateImageTicket(PXC_TImageTicket& ticket, PXC_TFillLevel level) {
+  UpdateRun run;
+  RaiseTicket(ticket, level, run);
+}
+
+void IMR_TCore::RaiseTicket(PXC_TImageTicket& ticket, PXC_TFillLevel level, UpdateRun& run) {
   IMR_TRACE(0x10, "IMR_TCore::UpdateImageTicket(%p)\n", static_cast<void*>(&ticket));
   if (ticket.FillLevel() >= level && ticket.IsTicketValid()) return;
+  // A failed update leaves the ticket as it was.
+  const PXC_TImageTicket before = ticket;
   const bool restore = ticket.FillLevel() >= PXC_FL_ALL_IMAGES;
-  const int relatedIndex = ticket.RelatedIndex();
-  const PXC_TImageType imageType = ticket.ImageType();
-  const std::uint32_t position = ticket.ImagePosition();  // Wipe clears it
+  const std::uint32_t image = ImageNumber(ticket);  // Wipe clears the position
   if (ticket.FillLevel() >= PXC_FL_FORMAT) Wipe(ticket);
 
   try {
-    // The file is read anew: its facts as they are now make the result valid.
-    SetFile(ticket, ticket.File(), PXC_GetFileInfo(ticket.File()));
-    PXC_TBuffer buffer(ticket.File(), 0, 0, sReadAhead);
     const ZQ_TURL file = ticket.File();
+    PXC_TBuffer& buffer = run.Open(file);
+    // The file as it is now makes the result valid.
+    SetFile(ticket, file, run.facts);
+    if (run.context.plugin != nullptr && run.contextPlugin != DescribingPlugin(ticket)) run.Forget();
     bool cacheable = false;
-    bool described;
-    {
-      IMR_TContextOwner context;
-      described = FillUpImageTicket(ticket, buffer, level, position, context.plugin, cacheable,
-                                    IMR_IT_ALL);
+    if (!FillUpImageTicket(ticket, buffer, level, image, run.context.plugin, cacheable,
+                           IMR_IT_ALL)) {
+      IMR_THROW(IMR_EPluginCannotUpdateTicket);
     }
-    if (!described) IMR_THROW(IMR_EPluginCannotUpdateTicket);
+    run.contextPlugin = run.context.plugin != nullptr ? DescribingPlugin(ticket) : ZQ_TString();
     if (ticket.FillLevel() == PXC_FL_EMBEDDED) {
       SetFillLevel(ticket, PXC_FL_FILE);
       if (ticket.File() != file) {
@@ -44,25 +78,41 @@ void IMR_TCore::UpdateImageTicket(PXC_TImageTicket& ticket, PXC_TFillLevel level
         } catch (...) {
           IMR_LogCaught("IMR_CORE: Cannot resolve image %s ", embedded.Text().Narrow(),
                         std::current_exception());
+          SetFillLevel(ticket, PXC_FL_EMBEDDED);  // the data was not described
         }
         --tRedirections;
       }
     }
     if (ticket.FillLevel() == PXC_FL_EMBEDDED) IMR_THROW(IMR_EPluginCannotUpdateTicket);
+    // A format that a plugin read from the file (level 3 on) is the file's
+    // until the file changes: another one means the bytes described are no
+    // longer those the ticket was made of.
+    if (before.FillLevel() >= PXC_FL_GEOMETRY && !before.FileFormat().IsEmpty() &&
+        ticket.FileFormat() != before.FileFormat()) {
+      IMR_THROW(IMR_EPluginCannotUpdateTicket);
+    }
+    // Still the work of the core that first described it.
+    SetCreatorId(ticket, before.CreatorId());
     if (restore) {
-      SetRelatedIndex(ticket, relatedIndex);
-      SetImageType(ticket, imageType);
+      SetRelatedIndex(ticket, before.RelatedIndex());
+      SetImageType(ticket, before.ImageType());
     }
   } catch (const PXC_EBuffer& error) {
+    run.Forget();
+    ticket = before;
     IMR_TRACE(0x04, "IMR_TCore::UpdateImageTicket(%p) failed %s\n", static_cast<void*>(&ticket),
               PXC_Any2String(ZQ_TAny(static_cast<const ZQ_IPackable&>(error))).Narrow());
     IMR_THROW_DATA(IMR_EPluginCannotReadFile, "IMR_EPluginCannotReadFile",
                    ZQ_TAny(static_cast<const ZQ_IPackable&>(error)));
   } catch (const ZQ_EException& error) {
+    run.Forget();
+    ticket = before;
     IMR_TRACE(0x04, "IMR_TCore::UpdateImageTicket(%p) failed %s\n", static_cast<void*>(&ticket),
               PXC_Any2String(ZQ_TAny(static_cast<const ZQ_IPackable&>(error))).Narrow());
     throw;
   } catch (...) {
+    run.Forget();
+    ticket = before;
     IMR_TRACE(0x04, "IMR_TCore::UpdateImageTicket(%p) failed - unspecified exception\n",
               static_cast<void*>(&ticket));
     throw;
@@ -71,7 +121,7 @@ void IMR_TCore::UpdateImageTicket(PXC_TImageTicket& ticket, PXC_TFillLevel level
 
 void IMR_TCore::InternalImage(PXC_TImageTicket& ticket, std::uint32_t index, PXC_TFillLevel level) {
   Wipe(ticket);
-  SetImagePosition(ticket, static_cast<unsigned char>(index));
+  SetImageNumber(ticket, index);
   UpdateImageTicket(ticket, level);
 }
 
@@ -82,6 +132,7 @@ void IMR_TCore::UpdateImageProxy(PXC_TImageProxy& proxy, PXC_TFillLevel level) {
 void IMR_TCore::LocalUpdateImageProxy(PXC_TImageProxy& proxy, PXC_TFillLevel level) {
   if (proxy.Entries() == 0) return;
   const int selected = proxy.IndexOfSelected();
+  UpdateRun run;
   for (std::uint32_t i = 0; i < proxy.Entries(); ++i) {
     PXC_TImageTicket& ticket = proxy.TicketAt(i);
     if (ticket.FillLevel() >= PXC_FL_ALL_IMAGES) {
@@ -89,7 +140,7 @@ void IMR_TCore::LocalUpdateImageProxy(PXC_TImageProxy& proxy, PXC_TFillLevel lev
       ticket.SetImrLink(&link);
     }
     try {
-      UpdateImageTicket(ticket, level);
+      RaiseTicket(ticket, level, run);
     } catch (...) {
       ticket.RemoveImrLink();  // the link names this proxy only while it is updated
       throw;

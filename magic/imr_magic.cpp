@@ -1,12 +1,14 @@
 // The magic plugin, its tables and selections, and their configuration.
 #include "magic/imr_magic.h"
 
+#include <algorithm>
+#include <chrono>
 #include <exception>
 #include <iostream>
 #include <typeinfo>
 #include <mutex>
+#include <optional>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "magic/imr_magic-priv.h"
@@ -73,10 +75,29 @@ struct CompiledEntry {
   std::vector<Head> heads;
 };
 
+// A name no provider served: looked up again once a creator is registered or
+// a module loaded (the loader's generation moves), or a while later (a
+// module file may have appeared on the plugin path).
+struct Absence {
+  std::uint64_t generation = 0;
+  std::chrono::steady_clock::time_point since;
+};
+constexpr std::chrono::seconds kAbsenceRecheck{1};
+
+Absence AbsentNow() {
+  return {PXC_TDynamicLoader::sLoader.Generation(), std::chrono::steady_clock::now()};
+}
+
+bool StillAbsent(const Absence& absence) {
+  return absence.generation == PXC_TDynamicLoader::sLoader.Generation() &&
+         std::chrono::steady_clock::now() - absence.since < kAbsenceRecheck;
+}
+
 struct Snapshot {
   std::uint64_t version = 0;
+  ZQ_TDict source;  // the magic table compiled, sharing its storage
   std::unordered_map<std::string, std::shared_ptr<const CompiledEntry>> entries;
-  std::unordered_set<std::string> absent;  // names no provider serves
+  std::unordered_map<std::string, Absence> absent;  // names no provider served
 };
 
 std::shared_ptr<const CompiledEntry> Compile(const ZQ_TAny& value) {
@@ -96,6 +117,10 @@ struct Tables {
   std::recursive_mutex mutex;
   std::shared_ptr<const Snapshot> snapshot = std::make_shared<Snapshot>();
   std::atomic<std::uint64_t> version{0};
+  // Set once a host holds a reference to the magic table, which it may edit
+  // directly: from then on matching checks that the snapshot still holds the
+  // table's storage (an edit copies it) and compiles the table again if not.
+  std::atomic<bool> handedOut{false};
 
   std::shared_ptr<const Snapshot> Current() {
     std::lock_guard lock(mutex);
@@ -249,6 +274,27 @@ ZQ_TList sTrustLess;
 bool sLoaded = false;
 }  // namespace
 
+namespace {
+// Compiles the whole magic table into `next`.
+void CompileTable(Snapshot& next) {
+  next.source = *sMagic;
+  next.entries.clear();
+  for (const ZQ_TDict::Entry& entry : *sMagic) {
+    next.entries[entry.key.Std()] = Compile(entry.value);
+    next.absent.erase(entry.key.Std());
+  }
+}
+
+// Compiles the table again when a host edited it since the last snapshot.
+void CompileHostEdits() {
+  Tables& tables = TheTables();
+  std::lock_guard lock(tables.mutex);
+  if (sMagic != nullptr && !sMagic->SharesStorage(tables.snapshot->source)) {
+    tables.Publish(&CompileTable);
+  }
+}
+}  // namespace
+
 ZQ_TRWLock& IMR_TMagic::MagicLock() {
   static ZQ_TRWLock* lock = new ZQ_TRWLock;
   return *lock;
@@ -276,10 +322,7 @@ void IMR_TMagic::LoadConfiguration() {
       std::lock_guard tableLock(tables.mutex);
       delete sMagic;
       sMagic = magic ? magic : new ZQ_TDict;
-      tables.Publish([](Snapshot& next) {
-        next.entries.clear();
-        for (const ZQ_TDict::Entry& entry : *sMagic) next.entries[entry.key.Std()] = Compile(entry.value);
-      });
+      tables.Publish(&CompileTable);
     }
 
     IMR_TRACE(0x40, "IMR_TMagic::LoadConfiguration - loading selection list\n");
@@ -308,6 +351,7 @@ void IMR_TMagic::LoadConfiguration() {
 
 ZQ_TDict& IMR_TMagic::MagicEntries() {
   IMR_TRACE(0x10, "IMR_TMagic::MagicEntries(%u)\n", sMagic ? sMagic->Entries() : 0u);
+  TheTables().handedOut.store(true, std::memory_order_release);
   return *sMagic;
 }
 
@@ -349,16 +393,11 @@ void IMR_TMagic::AddMagicEntry(const ZQ_TString& name, IMR_TMagicTable table) {
   Tables& tables = TheTables();
   {
     std::lock_guard lock(tables.mutex);
-    MagicEntries()[name] = ZQ_TAny(chains);
-    // The whole table is compiled again, so that edits a host made through
-    // MagicEntries() count from now on too.
-    tables.Publish([](Snapshot& next) {
-      next.entries.clear();
-      for (const ZQ_TDict::Entry& entry : *sMagic) {
-        next.entries[entry.key.Std()] = Compile(entry.value);
-        next.absent.erase(entry.key.Std());
-      }
-    });
+    IMR_TRACE(0x10, "IMR_TMagic::MagicEntries(%u)\n", sMagic->Entries());
+    (*sMagic)[name] = ZQ_TAny(chains);
+    // The whole table is compiled again, edits a host made through
+    // MagicEntries() included.
+    tables.Publish(&CompileTable);
   }
   UpdateDefaultSelection(name);
   if (failure) std::rethrow_exception(failure);
@@ -450,7 +489,7 @@ struct IMR_TMagic::Compiled {
     ZQ_TString name;
     ZQ_TString argument;
     std::shared_ptr<const CompiledEntry> entry;  // null: not in the table yet
-    bool absent = false;                         // no provider serves the name
+    std::optional<Absence> absent;               // no provider served the name
   };
   std::uint64_t version = 0;
   std::vector<Item> items;
@@ -510,6 +549,7 @@ IMR_IPlugin* IMR_TMagic::Creator(const ZQ_TString& selection) {
 
 std::shared_ptr<const IMR_TMagic::Compiled> IMR_TMagic::CompiledSelection() const {
   Tables& tables = TheTables();
+  if (tables.handedOut.load(std::memory_order_acquire)) CompileHostEdits();
   const std::uint64_t version = tables.version.load(std::memory_order_acquire);
   {
     std::lock_guard lock(iCompiledMutex);
@@ -525,7 +565,9 @@ std::shared_ptr<const IMR_TMagic::Compiled> IMR_TMagic::CompiledSelection() cons
     SplitItem(*item, compiled.name, compiled.argument);
     auto found = snapshot->entries.find(compiled.name.Std());
     if (found != snapshot->entries.end()) compiled.entry = found->second;
-    compiled.absent = snapshot->absent.count(compiled.name.Std()) != 0;
+    if (auto absent = snapshot->absent.find(compiled.name.Std()); absent != snapshot->absent.end()) {
+      compiled.absent = absent->second;
+    }
     fresh->items.push_back(std::move(compiled));
   }
   std::lock_guard lock(iCompiledMutex);
@@ -544,6 +586,11 @@ IMR_TPluginStatus IMR_TMagic::ImageInfo(const PXC_IBuffer& buffer, PXC_TImageTic
               iSelection.Entries());
   }
   const bool tracingItems = IMR_Tracing(0x10);
+  // The entries name a file from its first bytes: that is image 0.  Whether
+  // the file has another image only its format plugin can tell, so for any
+  // other number the chains run until they have named the plugins, and never
+  // answer for the image themselves.
+  const PXC_TFillLevel chainLevel = index > 0 ? std::max(level, PXC_FL_GEOMETRY) : level;
   bool pluginRequested = false;
   const std::uint8_t* data = nullptr;  // the buffer's bytes, once an unrolled test needs them
   std::size_t size = 0;
@@ -553,11 +600,11 @@ IMR_TPluginStatus IMR_TMagic::ImageInfo(const PXC_IBuffer& buffer, PXC_TImageTic
     std::shared_ptr<const CompiledEntry> added;  // keeps a lazily added entry alive
     try {
       if (entry == nullptr) {
-        if (item.absent) continue;
+        if (item.absent && StillAbsent(*item.absent)) continue;
         try {
           AddMagicEntry(item.name, MagicByName(item.name)());
         } catch (const PXC_EDynamicLoaderNoSuchCreator&) {
-          TheTables().Publish([&](Snapshot& next) { next.absent.insert(item.name.Std()); });
+          TheTables().Publish([&](Snapshot& next) { next.absent[item.name.Std()] = AbsentNow(); });
           continue;
         }
         const std::shared_ptr<const Snapshot> current = TheTables().Current();
@@ -579,7 +626,7 @@ IMR_TPluginStatus IMR_TMagic::ImageInfo(const PXC_IBuffer& buffer, PXC_TImageTic
         const IMR_TMatch* chain = head.chain;
         bool passed;
         try {
-          passed = (*chain)(item.argument, buffer, ticket, pluginRequested, level, index);
+          passed = (*chain)(item.argument, buffer, ticket, pluginRequested, chainLevel, index);
         } catch (...) {
           if (IMR_Tracing(0x04)) {
             try {
@@ -608,7 +655,7 @@ IMR_TPluginStatus IMR_TMagic::ImageInfo(const PXC_IBuffer& buffer, PXC_TImageTic
           }
           IMR_THROW_DATA(IMR_EMagicInvalidMagicEntry, "Invalid magic entry %s", item.name);
         }
-        if (passed && ticket.FillLevel() >= level) {
+        if (passed && ticket.FillLevel() >= chainLevel) {
           return pluginRequested ? IMR_PS_RECOGNIZED_LIST_CHANGED : IMR_PS_RECOGNIZED;
         }
       }

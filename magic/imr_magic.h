@@ -16,8 +16,10 @@
 // (fetched under a short per-plugin lock); adding an entry (lazily, the first
 // time a selection names it, or by a host) builds all of its chains first,
 // then a new snapshot under the table's own mutex, and publishes it.  Edits
-// made directly through the MagicEntries() reference are seen only after the
-// next AddMagicEntry; a host makes them before detection starts.
+// made directly through the MagicEntries() reference are seen by the next
+// match (it compiles the table again), but must not overlap detections.  A
+// selection item that no provider served is looked up again once a creator
+// is registered, and at most once a second otherwise.
 #pragma once
 
 #include <memory>

@@ -12,19 +12,13 @@ std::size_t BufferSource::Read(std::uint64_t position, void* out, std::size_t co
 
 namespace {
 
-// The format and version image 0 of a file was given.
-struct FirstImage {
-  ZQ_TString format;
-  ZQ_TString version;
-};
-
 // Writes a reader's description of one image into a ticket, up to `level`.
 class TicketWriter : private IMR_TTicketAccess {
  public:
-  static void Write(const ImageDescription& image, PXC_TImageTicket& ticket, PXC_TFillLevel level,
-                    const FirstImage* first) {
-    SetName(ticket, &SetFileFormat, image.format, first ? &first->format : nullptr);
-    SetName(ticket, &SetFileFormatVersion, image.version, first ? &first->version : nullptr);
+  static void Write(const ImageDescription& image, const char* format, PXC_TImageTicket& ticket,
+                    PXC_TFillLevel level) {
+    SetFileFormat(ticket, ZQ_TString(image.format.empty() ? format : image.format.c_str()));
+    SetFileFormatVersion(ticket, ZQ_TString(image.version));
     // An embedded image is what its container says it is.
     SetImageType(ticket, ImrValidInfo(ticket) && ImrImageType(ticket) != PXC_IT_UNKNOWN
                              ? ImrImageType(ticket)
@@ -61,26 +55,12 @@ class TicketWriter : private IMR_TTicketAccess {
     }
     if (ticket.FillLevel() < level) SetFillLevel(ticket, level);
   }
-
- private:
-  using Setter = const ZQ_TString& (*)(PXC_TImageTicket&, const ZQ_TString&);
-  // The reader's name when it knows better than the magic entry; else a
-  // later image of the file takes image 0's, and image 0 keeps the entry's.
-  static void SetName(PXC_TImageTicket& ticket, Setter set, const std::string& read,
-                      const ZQ_TString* first) {
-    if (!read.empty()) {
-      set(ticket, ZQ_TString(read));
-    } else if (first != nullptr && !first->IsEmpty()) {
-      set(ticket, *first);
-    }
-  }
 };
 
-// Describes image `index` of an opened reader into `ticket`; `first` is
-// what image 0 was given, null when describing image 0.
-IMR_TPluginStatus Describe(FormatReader& reader, const PXC_IBuffer& buffer,
+// Describes image `index` of an opened reader into `ticket`.
+IMR_TPluginStatus Describe(FormatReader& reader, const char* format, const PXC_IBuffer& buffer,
                            PXC_TImageTicket& ticket, PXC_TFillLevel level, unsigned int index,
-                           IMR_TImageTypes types, const FirstImage* first) {
+                           IMR_TImageTypes types) {
   ImageDescription image;
   if (!reader.Describe(index, image)) return IMR_PS_NOT_RECOGNIZED;
   if (image.embedded) {
@@ -95,30 +75,26 @@ IMR_TPluginStatus Describe(FormatReader& reader, const PXC_IBuffer& buffer,
                                            static_cast<double>(image.embeddedLength),
                                            static_cast<double>(image.embeddedOffset), image.type);
   }
-  TicketWriter::Write(image, ticket, level, first);
+  TicketWriter::Write(image, format, ticket, level);
   return IMR_PS_RECOGNIZED;
 }
 
 // One file's reader, kept across its images.
 class ReaderContext : public IMR_TContextPlugin, public virtual IMR_IContextPlugin {
  public:
-  ReaderContext(ReaderPlugin* plugin, const ZQ_TURL& file, const PXC_IBuffer* buffer,
-                PXC_TFillLevel level, IMR_TImageTypes types, const ZQ_TList& pluginList,
-                std::unique_ptr<FormatReader> reader)
+  ReaderContext(ReaderPlugin* plugin, const char* format, const ZQ_TURL& file,
+                const PXC_IBuffer* buffer, PXC_TFillLevel level, IMR_TImageTypes types,
+                const ZQ_TList& pluginList, std::unique_ptr<FormatReader> reader)
       : IMR_TContextPlugin(plugin, file, buffer, level, types, pluginList),
+        iFormat(format),
         iReader(std::move(reader)),
         iSource(IMR_TContextPlugin::Buffer()),
         iOpened(iReader->Open(iSource)) {}
 
   IMR_TPluginStatus ImageInfo(PXC_TImageTicket& ticket, unsigned int index) override {
     if (!iOpened) return IMR_PS_NOT_RECOGNIZED;
-    const IMR_TPluginStatus status =
-        Describe(*iReader, IMR_TContextPlugin::Buffer(), ticket, IMR_TContextPlugin::Level(), index,
-                 IMR_TContextPlugin::ImageTypes(), index == 0 ? nullptr : &iFirst);
-    if (index == 0 && status == IMR_PS_RECOGNIZED) {
-      iFirst = {ticket.FileFormat(), ticket.FileFormatVersion()};
-    }
-    return status;
+    return Describe(*iReader, iFormat, IMR_TContextPlugin::Buffer(), ticket,
+                    IMR_TContextPlugin::Level(), index, IMR_TContextPlugin::ImageTypes());
   }
   IMR_IPlugin& Plugin() override { return IMR_TContextPlugin::Plugin(); }
   ZQ_TURL& File() override { return IMR_TContextPlugin::File(); }
@@ -135,10 +111,10 @@ class ReaderContext : public IMR_TContextPlugin, public virtual IMR_IContextPlug
   }
 
  private:
+  const char* iFormat;
   std::unique_ptr<FormatReader> iReader;
   BufferSource iSource;
   bool iOpened;
-  FirstImage iFirst;
 };
 
 }  // namespace
@@ -149,18 +125,13 @@ IMR_TPluginStatus ReaderPlugin::ImageInfo(const PXC_IBuffer& buffer, PXC_TImageT
   std::unique_ptr<FormatReader> reader = iFactory();
   BufferSource source(buffer);
   if (!reader->Open(source)) return IMR_PS_NOT_RECOGNIZED;
-  if (index == 0) return Describe(*reader, buffer, ticket, level, index, types, nullptr);
-  // A later image takes the names the reader gives image 0, if any.
-  ImageDescription image0;
-  if (!reader->Describe(0, image0)) return IMR_PS_NOT_RECOGNIZED;
-  const FirstImage first{ZQ_TString(image0.format), ZQ_TString(image0.version)};
-  return Describe(*reader, buffer, ticket, level, index, types, &first);
+  return Describe(*reader, iFormat, buffer, ticket, level, index, types);
 }
 
 IMR_IContextPlugin* ReaderPlugin::CreateContextPlugin(const ZQ_TURL& file, const PXC_IBuffer* buffer,
                                                       PXC_TFillLevel level, IMR_TImageTypes types,
                                                       const ZQ_TList& pluginList) {
-  return new ReaderContext(this, file, buffer, level, types, pluginList, iFactory());
+  return new ReaderContext(this, iFormat, file, buffer, level, types, pluginList, iFactory());
 }
 
 }  // namespace imr::formats

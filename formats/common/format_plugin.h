@@ -5,7 +5,10 @@
 //
 // A reader that cannot read the file, or has no image of the number asked,
 // makes the plugin decline, so the GENERIC plugin after it keeps the magic
-// entry's description.
+// entry's description.  What the plugin writes it takes from the reader
+// alone, never from what the magic entry set before it: the same plugin
+// raises the ticket later (an update, a cache hit, SmartID) with no magic
+// entry in front.
 #pragma once
 
 #include <iterator>
@@ -30,8 +33,10 @@ class BufferSource : public ByteSource {
 
 class ReaderPlugin : public IMR_TPlugin {
  public:
-  ReaderPlugin(const ZQ_TString& key, ReaderFactory factory)
-      : IMR_TPlugin(key), iFactory(factory) {}
+  // `format` names the files the reader describes unless it names them
+  // itself (see ImageDescription::format).
+  ReaderPlugin(const ZQ_TString& key, const char* format, ReaderFactory factory)
+      : IMR_TPlugin(key), iFormat(format), iFactory(factory) {}
 
   // Describes image `index` with a reader of its own (the pipeline normally
   // goes through the context instead).
@@ -45,21 +50,22 @@ class ReaderPlugin : public IMR_TPlugin {
   bool IsSafePlugin(PXC_TFillLevel) const override { return true; }
 
  private:
+  const char* iFormat;
   ReaderFactory iFactory;
 };
 
-// The creator of plugins over readers made by `Factory`, for
-// IMR_TPlugin::RegisterCreator: one function per factory.
-template <ReaderFactory Factory>
+// The creator of the plugin of entry `I` of `Readers`, for
+// IMR_TPlugin::RegisterCreator: one function per entry.
+template <const auto& Readers, std::size_t I>
 IMR_IPlugin* CreateReaderPlugin(const ZQ_TString& key) {
-  return new ReaderPlugin(key, Factory);
+  return new ReaderPlugin(key, Readers[I].plugin, Readers[I].make);
 }
 
 // Registers a plugin for every entry of `Readers`, a constant array of
 // {plugin name, factory} (see formats/modules/reader_families.h).
 template <const auto& Readers, std::size_t... I>
 void RegisterReaders(std::index_sequence<I...>) {
-  (IMR_TPlugin::RegisterCreator(ZQ_TString(Readers[I].plugin), &CreateReaderPlugin<Readers[I].make>), ...);
+  (IMR_TPlugin::RegisterCreator(ZQ_TString(Readers[I].plugin), &CreateReaderPlugin<Readers, I>), ...);
 }
 template <const auto& Readers>
 bool RegisterReaders() {

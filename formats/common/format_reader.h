@@ -29,8 +29,9 @@ class ByteSource {
 // whenever the file states a physical resolution, converting from
 // centimetres or metres, and leave both at 0 with PXC_MU_NONE otherwise.
 struct ImageDescription {
-  std::string format;   // FileFormat when the header says more than the magic
-                        // entry (BIGTIFF, APNG, ...); empty keeps the entry's
+  std::string format;   // FileFormat; empty: the name of the plugin the reader
+                        // serves, which is its format's (readers of several
+                        // formats name each: BIGTIFF, APNG, DNG, ...)
   std::string version;  // FileFormatVersion, empty when not known
   PXC_TImageType type = PXC_IT_MAIN;
   PXC_TImageSubtype subtype = PXC_IS_NONE;

@@ -3,6 +3,10 @@
 // so a file stays recognised when its format has no plugin, when that
 // plugin's module is missing, or when the plugin cannot read a damaged
 // header.  Every other image number it declines.
+//
+// A ticket raised later (an update, a cache hit, SmartID) comes back wiped,
+// with no magic entry in front: GENERIC then asks the magic entries to name
+// the file again.
 #include "core/imr_core.h"
 
 namespace {
@@ -11,9 +15,17 @@ class GenericPlugin : public IMR_TPlugin {
  public:
   explicit GenericPlugin(const ZQ_TString& key) : IMR_TPlugin(key) {}
 
-  IMR_TPluginStatus ImageInfo(const PXC_IBuffer&, PXC_TImageTicket& ticket, PXC_TFillLevel level,
-                              unsigned int index, IMR_TImageTypes) override {
-    if (index != 0 || ticket.FileFormat().IsEmpty()) return IMR_PS_NOT_RECOGNIZED;
+  IMR_TPluginStatus ImageInfo(const PXC_IBuffer& buffer, PXC_TImageTicket& ticket,
+                              PXC_TFillLevel level, unsigned int index,
+                              IMR_TImageTypes types) override {
+    if (index != 0) return IMR_PS_NOT_RECOGNIZED;
+    if (ticket.FileFormat().IsEmpty()) {
+      // The default magic plugin at level 2 sets what its entry knows and
+      // stops before it names any plugin.
+      IMR_TCore::PluginByName(ZQ_TString("IMR_TMagic"), ZQ_TString())
+          .ImageInfo(buffer, ticket, PXC_FL_FORMAT, 0, types);
+      if (ticket.FileFormat().IsEmpty()) return IMR_PS_NOT_RECOGNIZED;
+    }
     // An embedded image is what its container says it is.
     if (ImrValidInfo(ticket) && ImrImageType(ticket) != PXC_IT_UNKNOWN) {
       SetImageType(ticket, ImrImageType(ticket));

@@ -102,7 +102,11 @@ bool HeifReader::Open(const ByteSource& source) {
   auto has = [this](const char(&brand)[5]) {
     return std::find(iBrands.begin(), iBrands.end(), FourCC(brand)) != iBrands.end();
   };
-  if (iBrands[0] == FourCC("crx ")) return OpenCanonRaw();
+  if (iBrands[0] == FourCC("crx ")) {
+    if (!OpenCanonRaw()) return false;
+    for (ImageDescription& image : iImages) image.format = "CR3";
+    return true;
+  }
   bool heif = false;
   for (const char* brand : {"heic", "heix", "hevc", "hevx", "heim", "heis", "hevm", "hevs", "mif1", "mif2",
                             "msf1", "miaf", "avif", "avis", "avio"}) {

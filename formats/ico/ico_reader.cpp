@@ -191,6 +191,7 @@ class IcnsFile {
   bool DescribeElement(const Element& e, ImageDescription& out) {
     ByteReader r(*iSource, false);
     out = ImageDescription{};
+    out.format = "ICNS";
     out.type = PXC_IT_MAIN;
     out.columns = e.type->width;
     out.rows = e.type->height;

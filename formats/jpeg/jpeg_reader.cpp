@@ -165,6 +165,16 @@ bool JpegReader::Open(const ByteSource& source) {
   iThumbOffset = iThumbLength = 0;
   if (!ReadJpegHeader(source, 0, source.Size(), iHeader)) return false;
   ReadMpIndex();
+  // MPO: an MP index listing further images; JFIF: a JFIF APP0 as the first
+  // segment.
+  ByteReader reader(source);
+  if (!iMpImages.empty()) {
+    iFormat = "MPO";
+  } else if (reader.U16BE(2) == 0xFFE0 && reader.Text(6, 5) == std::string("JFIF\0", 5)) {
+    iFormat = "JFIF";
+  } else {
+    iFormat = "JPEG";
+  }
   if (iHeader.exifLength > 0) {
     SliceSource exif(source, iHeader.exifOffset, iHeader.exifLength);
     const tiff::ExifSummary summary = tiff::ReadExifSummary(exif);
@@ -213,6 +223,7 @@ void JpegReader::ReadMpIndex() {
 }
 
 void JpegReader::Fill(const JpegHeader& h, ImageDescription& out) const {
+  out.format = iFormat;
   out.columns = h.columns;
   out.rows = h.rows;
   if (h.jfif) out.version = std::to_string(h.jfifMajor) + "." + (h.jfifMinor < 10 ? "0" : "") +
@@ -291,6 +302,7 @@ bool JpegReader::Describe(std::uint32_t index, ImageDescription& out) {
     JpegHeader header;
     if (!ReadJpegHeader(*iSource, mp.offset, mp.offset + mp.length, header)) {
       // Still an image of the file, though its header cannot be read.
+      out.format = iFormat;
       out.type = mp.preview ? PXC_IT_PREVIEW : PXC_IT_PAGE;
       return true;
     }

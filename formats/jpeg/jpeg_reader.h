@@ -56,6 +56,7 @@ class JpegReader : public FormatReader {
   void Fill(const JpegHeader& header, ImageDescription& out) const;
 
   const ByteSource* iSource = nullptr;
+  std::string iFormat;  // JPEG, JFIF or MPO
   JpegHeader iHeader;
   std::vector<MpImage> iMpImages;
   std::uint64_t iThumbOffset = 0, iThumbLength = 0;

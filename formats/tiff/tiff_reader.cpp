@@ -95,6 +95,27 @@ std::vector<std::string> SplitInkNames(const std::string& raw, std::size_t maxNa
   return names;
 }
 
+// The format built on the TIFF structure that the header and IFD0 name.
+std::string FormatOf(const tiff::Structure& t, const Ifd& ifd0, ByteReader& reader) {
+  if (t.BigTiff()) return "BIGTIFF";
+  if (t.HeaderVariant() == tiff::Variant::kOlympus) return "ORF";
+  if (t.HeaderVariant() == tiff::Variant::kPanasonic) return "RW2";
+  if (reader.Text(8, 2) == "CR") return "CR2";
+  if (reader.Text(8, 4) == "IIII" && reader.Text(13, 3) == "waR") return "IIQ";
+  if (ifd0.Find(tiff::kDngVersion) != nullptr) return "DNG";
+  // TIFF/IT: two of the prepress tags 34016..34032 in IFD0.
+  const auto prepress = std::count_if(ifd0.entries.begin(), ifd0.entries.end(), [](const tiff::Entry& e) {
+    return e.tag >= 34016 && e.tag <= 34032;
+  });
+  if (prepress >= 2) return "TIFF_IT";
+  // NEF: a Nikon camera's file whose IFD0 is the reduced rendering.
+  if ((t.UInt(ifd0, tiff::kNewSubfileType).value_or(0) & 1) != 0 &&
+      t.Ascii(ifd0, tiff::kMake, 64).rfind("NIKON", 0) == 0) {
+    return "NEF";
+  }
+  return "TIFF";
+}
+
 bool IsReduced(const tiff::Structure& t, const Ifd& ifd) {
   const std::uint64_t subfile = t.UInt(ifd, tiff::kNewSubfileType).value_or(0);
   return (subfile & 1) != 0 || t.UInt(ifd, tiff::kSubfileType).value_or(0) == 2;
@@ -148,9 +169,8 @@ bool TiffReader::Open(const ByteSource& source) {
   iNext = iIfd0.next;
   // Canon CR2 marks itself after the header; DNG has its version tag.
   ByteReader reader(source);
-  iRawLike = t.HeaderVariant() == tiff::Variant::kOlympus ||
-             t.HeaderVariant() == tiff::Variant::kPanasonic ||
-             reader.Text(8, 2) == "CR" || iIfd0.Find(tiff::kDngVersion) != nullptr;
+  iFormat = FormatOf(t, iIfd0, reader);
+  iRawLike = iFormat == "ORF" || iFormat == "RW2" || iFormat == "CR2" || iFormat == "DNG";
 
   // A reduced-resolution IFD0 with SubIFDs: the full image is among them.
   std::vector<Ifd> subIfds;
@@ -254,7 +274,7 @@ bool TiffReader::Step() {
 
 void TiffReader::Fill(const Ifd& ifd, Role role, ImageDescription& out) const {
   const tiff::Structure& t = *iTiff;
-  if (t.BigTiff()) out.format = "BIGTIFF";
+  out.format = iFormat;
   if (const tiff::Entry* dng = iIfd0.Find(tiff::kDngVersion)) {
     std::string v;
     for (std::uint64_t i = 0; i < 4; ++i) {

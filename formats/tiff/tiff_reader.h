@@ -56,6 +56,7 @@ class TiffReader : public FormatReader {
   std::set<std::uint64_t> iVisited;
   std::uint64_t iNext = 0;
   bool iChainDone = false;
+  std::string iFormat;  // TIFF, BIGTIFF, DNG, CR2, NEF, ORF, RW2, IIQ or TIFF_IT
   bool iRawLike = false;
   std::uint32_t iMainColumns = 0;
   std::uint32_t iMainRows = 0;

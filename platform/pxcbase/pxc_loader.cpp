@@ -40,6 +40,7 @@ void PXC_TDynamicLoader::RegisterCreator(const ZQ_TString& kind, const ZQ_TStrin
   auto found = iKinds.find(kind.View());
   if (found == iKinds.end()) ZQ_THROW(PXC_EDynamicLoaderNoSuchProvider, "No provider %s", kind);
   found->second[name.Std()] = Entry{function, tLoading ? *tLoading : std::string()};
+  iGeneration.fetch_add(1, std::memory_order_acq_rel);
 }
 
 PXC_TDynamicLoader::Function PXC_TDynamicLoader::Creator(const ZQ_TString& kind,

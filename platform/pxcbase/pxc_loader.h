@@ -9,6 +9,8 @@
 // folder.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -45,6 +47,11 @@ class PXC_TDynamicLoader : public ZQ_TObject {
   // it, empty for built-in ones).
   ZQ_TDict operator[](const ZQ_TString& kind) const;
 
+  // A number that changes whenever a creator is registered (a module that
+  // loads registers its creators), so that a name found missing can be
+  // looked up again.
+  std::uint64_t Generation() const { return iGeneration.load(std::memory_order_acquire); }
+
   // The folders searched for modules, in order.
   static std::vector<std::string> SearchPath();
 
@@ -56,6 +63,7 @@ class PXC_TDynamicLoader : public ZQ_TObject {
   };
   std::string Locate(const std::string& file) const;
 
+  std::atomic<std::uint64_t> iGeneration{0};
   mutable std::shared_mutex iMutex;  // guards iKinds
   std::map<std::string, std::map<std::string, Entry, std::less<>>, std::less<>> iKinds;
   std::recursive_mutex iLoadMutex;   // serialises module loading

@@ -177,6 +177,9 @@ class ZQ_TDict : public ZQ_TObject,
   }
   bool Remove(std::string_view key);
   void Clear() { iStore.Reset(); }
+  // True when this dictionary and `other` share their storage: one is a copy
+  // of the other and neither was changed since.
+  bool SharesStorage(const ZQ_TDict& other) const { return iStore.SameBlock(other.iStore); }
 
   // Entries in insertion order.
   const ZQ_TString& KeyAt(std::uint32_t index) const;

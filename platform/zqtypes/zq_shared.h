@@ -43,6 +43,9 @@ class ZQ_TShared {
     }
     return iBlock->value;
   }
+  // True when both hold the same block (or none): no write happened to one
+  // of them since it was copied from the other.
+  bool SameBlock(const ZQ_TShared& other) const noexcept { return iBlock == other.iBlock; }
   void Reset() noexcept {
     Release();
     iBlock = nullptr;

@@ -113,8 +113,8 @@ TEST_F(Cache, OnlyCacheableRunsWriteRecords) {
   EXPECT_TRUE(HasRecord(url));
 }
 
-// A record serves the types it was written for and their subsets; one of
-// main images only keeps the selected image (it was lost).
+// A record serves the types it was written for and their subsets; read for
+// main images only, it gives those, or all when the selected one is not one.
 TEST_F(Cache, ARecordServesItsTypesAndTheirSubsets) {
   const ZQ_TURL url = Write("a.imrt", {Img("0", 2), Img("0", 3)});
   Describe(url, PXC_FL_ALL_IMAGES, IMR_IT_MAIN | IMR_IT_THUMBNAIL);
@@ -141,6 +141,19 @@ TEST_F(Cache, ARecordServesItsTypesAndTheirSubsets) {
   const ZQ_TURL mains = Write("m.imrt", {Img("0", 1), Img("0", 3, 2, 2), Img("0", 3, 3, 3)});
   EXPECT_EQ(Summary(Describe(mains)), "IMRT:1:0 *IMRT:3:1:2x2 IMRT:3:2:3x3");
   EXPECT_EQ(Run(mains, analysed, PXC_FL_ALL_IMAGES, IMR_IT_MAIN), "*IMRT:3:1:2x2 IMRT:3:2:3x3");
+  EXPECT_FALSE(analysed);
+  // A record whose second list is gone answers for main images only; for
+  // more it is incomplete, and replaced.
+  PXC_TMetadata(mains).RemoveKey(L"IMR_CACHE_SEC");
+  EXPECT_EQ(Run(mains, analysed, PXC_FL_ALL_IMAGES, IMR_IT_MAIN), "*IMRT:3:1:2x2 IMRT:3:2:3x3");
+  EXPECT_FALSE(analysed);
+  EXPECT_EQ(Run(mains, analysed), "IMRT:1:0 *IMRT:3:1:2x2 IMRT:3:2:3x3");
+  EXPECT_TRUE(analysed);
+  EXPECT_EQ(Loaded(mains, kTypes), "IMRT:1:0 *IMRT:3:1:2x2 IMRT:3:2:3x3");
+
+  const ZQ_TURL thumbnails = Write("t.imrt", {Img("0", 1), Img("0", 2)});
+  EXPECT_EQ(Summary(Describe(thumbnails)), "*IMRT:1:0 IMRT:2:1");
+  EXPECT_EQ(Run(thumbnails, analysed, PXC_FL_ALL_IMAGES, IMR_IT_MAIN), "*IMRT:1:0 IMRT:2:1");
   EXPECT_FALSE(analysed);
 }
 

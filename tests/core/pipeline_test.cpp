@@ -207,10 +207,12 @@ TEST_F(Pipeline, UpdateRaisesATicketLevelByLevel) {
   EXPECT_EQ(TicketSummary(ticket), "IMRT:3:0:9x9");
   EXPECT_TRUE(ticket.IsTicketValid());
 
-  // A file of another format.
+  // A file of another format: the ticket stays as it was.
   WriteFile(url.Path().Std(), "something else");
   SetModified(url.Path().Std(), 3000000);
-  EXPECT_THROW(IMR_TCore::UpdateImageTicket(ticket, PXC_FL_GEOMETRY), IMR_EPluginCannotUpdateTicket);
+  const PXC_TImageTicket before = ticket;
+  EXPECT_THROW(IMR_TCore::UpdateImageTicket(ticket, PXC_FL_DETAILS), IMR_EPluginCannotUpdateTicket);
+  EXPECT_EQ(ticket, before);
 }
 
 // Every ticket keeps its position and an embedded one its range; a failed
@@ -239,10 +241,33 @@ TEST_F(Pipeline, UpdateRaisesAProxyWholeAndInternalImageFollowsRanges) {
   EXPECT_EQ(ticket.File(), range);
   EXPECT_EQ(ticket.NrColumns(), 3u);
   EXPECT_EQ(ticket.FillLevel(), PXC_FL_GEOMETRY);
+  // Embedded data that nothing describes is no image of the file.
+  const ZQ_TURL broken = Write("b.imrt", {Img("0"), Embedded("no IMRT", 1)});
+  PXC_TImageTicket outer = ticket;
+  IMR_TCore::InternalImage(outer, 0, PXC_FL_FORMAT);
+  EXPECT_THROW(IMR_TCore::InternalImage(outer, 1, PXC_FL_GEOMETRY), IMR_EPluginCannotUpdateTicket);
 
   ASSERT_EQ(::unlink(url.Path().Narrow()), 0);
   EXPECT_THROW(IMR_TCore::UpdateImageProxy(iProxy, PXC_FL_DEPENDENCIES), IMR_EPluginCannotReadFile);
+  EXPECT_EQ(Summary(iProxy), "IMRT:1:0:1x1 IMRT:2:0:3x3 *IMRT:3:2");
   for (std::uint32_t i = 0; i < iProxy.Entries(); ++i) {
     EXPECT_EQ(iProxy.TicketAt(i).GetImrLink(), nullptr) << i;
   }
+}
+
+// Images past the 255 that a ticket's position holds are raised as
+// themselves.
+TEST_F(Pipeline, UpdateFindsImagesPastTheEightBitPosition) {
+  std::vector<imrt::Image> images;
+  for (unsigned i = 0; i < 300; ++i) images.push_back(Img("0", 3, i + 1, 1));
+  const ZQ_TURL url = Write("many.imrt", images);
+  Describe(url);
+  ASSERT_EQ(iProxy.Entries(), 300u);
+  IMR_TCore::UpdateImageProxy(iProxy, PXC_FL_DEPENDENCIES);
+  for (std::uint32_t i = 0; i < iProxy.Entries(); ++i) EXPECT_EQ(iProxy.TicketAt(i).NrColumns(), i + 1);
+  PXC_TImageTicket ticket = iProxy.TicketAt(0);
+  IMR_TCore::InternalImage(ticket, 280, PXC_FL_GEOMETRY);
+  EXPECT_EQ(ticket.NrColumns(), 281u);
+  IMR_TCore::InternalImage(ticket, 24, PXC_FL_GEOMETRY);
+  EXPECT_EQ(ticket.NrColumns(), 25u);
 }

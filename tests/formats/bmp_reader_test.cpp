@@ -153,7 +153,7 @@ TEST(IcoReader, SamplesAgreeWithIdentify) {
       {"ico/pointer.cur", 32, 32, 0, 1, PXC_CE_RGB, PXC_AP_UNASSOCIATED, "format=CUR|HotSpot=5,9"},
       // eight PNG elements after a table of contents
       {"ico/pillow.icns", 128, 128, 0, 8, PXC_CE_RGB, PXC_AP_UNASSOCIATED,
-       "format=|1:columns=256|2:columns=512|3:columns=1024|4:columns=32|5:columns=64|6:columns=256|7:columns=512"},
+       "format=ICNS|1:columns=256|2:columns=512|3:columns=1024|4:columns=32|5:columns=64|6:columns=256|7:columns=512"},
       {IMR_CORPUS "/exiftool/ICO.ico", 1, 1, 0, 1, PXC_CE_BILEVEL, PXC_AP_UNASSOCIATED},
   });
 }

@@ -146,7 +146,7 @@ TEST(HeifReader, SamplesAgreeWithIdentify) {
        "format=HEIF|Compression=HEVC|BitsPerSample=8|1:type=Preview|1:columns=320|1:rows=240"},
       // identify has no raw delegate here; exiftool: 6000x4000
       {IMR_CORPUS "/exiftool/CanonRaw.cr3", 6000, 4000, -1, 3, PXC_CE_RGB, PXC_AP_NONE,
-       "format=|Exif=yes|1:type=Thumbnail|1:columns=160|2:type=Preview|2:rows=1080"},
+       "format=CR3|Exif=yes|1:type=Thumbnail|1:columns=160|2:type=Preview|2:rows=1080"},
   });
 }
 

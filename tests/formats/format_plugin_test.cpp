@@ -166,7 +166,7 @@ class CountingReader : public PreparedReader {
 std::unique_ptr<FormatReader> MakeCountingReader() { return std::make_unique<CountingReader>(); }
 
 TEST_F(FormatPluginTest, AContextOpensTheReaderOnceForAllImages) {
-  ReaderPlugin plugin(ZQ_TString("COUNT"), &MakeCountingReader);
+  ReaderPlugin plugin(ZQ_TString(), "COUNT", &MakeCountingReader);
   const PXC_TBuffer buffer("bytes", 5, ZQ_TURL::FromPath(ZQ_TString("/nowhere/file")));
   const ZQ_TList plugins;
   gOpens = 0;
@@ -185,13 +185,18 @@ TEST_F(FormatPluginTest, AContextOpensTheReaderOnceForAllImages) {
     formats.push_back(ticket.FileFormat().Std());
   }
   EXPECT_EQ(gOpens, 1);
-  EXPECT_EQ(formats, (std::vector<std::string>{"LONG", "LONG", "LONG"}));
+  // An image the reader does not name has the plugin's format.
+  EXPECT_EQ(formats, (std::vector<std::string>{"LONG", "COUNT", "COUNT"}));
 
-  // Without a context every call opens a reader of its own, and still
-  // carries image 0's format.
+  // Without a context every call opens a reader of its own; what the ticket
+  // held before (a magic entry's format) does not count.
+  struct Fields : IMR_TTicketAccess {
+    using IMR_TTicketAccess::SetFileFormat;
+  };
   PXC_TImageTicket ticket;
+  Fields::SetFileFormat(ticket, ZQ_TString("FROM_MAGIC"));
   EXPECT_EQ(plugin.ImageInfo(buffer, ticket, PXC_FL_DETAILS, 2, IMR_IT_ALL), IMR_PS_RECOGNIZED);
-  EXPECT_EQ(ticket.FileFormat().Std(), "LONG");
+  EXPECT_EQ(ticket.FileFormat().Std(), "COUNT");
   EXPECT_EQ(ticket.ImageType(), PXC_IT_PAGE);
   EXPECT_EQ(gOpens, 2);
 }

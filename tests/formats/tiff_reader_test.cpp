@@ -75,7 +75,7 @@ TEST(TiffReader, SamplesAgreeWithIdentify) {
   CheckSamples(MakeTiffReader, {
       {IMR_CORPUS "/exiftool/ExifTool.tif", 160, 120, 180, 1, PXC_CE_RGB, PXC_AP_NONE,
        "ColorProfile=sRGB IEC61966-2.1|Compression=LZW|Software=GraphicConverter"},
-      {IMR_CORPUS "/exiftool/GeoTiff.tif", 25, 24, 72, 1, PXC_CE_INDEXED, PXC_AP_NONE, "format=|inks=1"},
+      {IMR_CORPUS "/exiftool/GeoTiff.tif", 25, 24, 72, 1, PXC_CE_INDEXED, PXC_AP_NONE, "format=TIFF|inks=1"},
       {IMR_CORPUS "/exiftool/BigTIFF.btf", 8, 8, 0, 1, PXC_CE_RGB, PXC_AP_NONE, "format=BIGTIFF|inks=3"},
       {"tiff/cmyk_lzw.tif", 40, 30, 300, 1, PXC_CE_CMYK, PXC_AP_NONE, "inks=4|Compression=LZW"},
       // identify: 118 PixelsPerCentimeter graya
@@ -99,14 +99,14 @@ TEST(TiffReader, CameraRawFiles) {
   CheckSamples(MakeTiffReader, {
       // CFA; the details of IFD0
       {IMR_CORPUS "/exiftool/DNG.dng", 3516, 2328, -1, 4, PXC_CE_RGB, PXC_AP_NONE,
-       "inks=3|version=1.1.0.0|Exif=yes|XMP=yes|1:type=Thumbnail|1:columns=8|2:type=Preview|2:columns=1024|"
+       "format=DNG|inks=3|version=1.1.0.0|Exif=yes|XMP=yes|1:type=Thumbnail|1:columns=8|2:type=Preview|2:columns=1024|"
        "3:type=Preview"},
       {IMR_CORPUS "/exiftool/Nikon.nef", 3040, 2014, -1, 2, PXC_CE_RGB, PXC_AP_NONE,
-       "Compression=Nikon NEF Compressed|ColorProfile=Nikon Adobe RGB 4.0.0.3000|1:type=Thumbnail|1:columns=160"},
+       "format=NEF|Compression=Nikon NEF Compressed|ColorProfile=Nikon Adobe RGB 4.0.0.3000|1:type=Thumbnail|1:columns=160"},
       // old JPEG, no Photometric; an unflagged 384x256 rendering
-      {IMR_CORPUS "/exiftool/CanonRaw.cr2", 1536, 1024, -1, 2, PXC_CE_YCBCR, PXC_AP_NONE, "inks=3|1:type=Preview"},
+      {IMR_CORPUS "/exiftool/CanonRaw.cr2", 1536, 1024, -1, 2, PXC_CE_YCBCR, PXC_AP_NONE, "format=CR2|inks=3|1:type=Preview"},
       // an "IIU\0" header; sensor borders 8..3656 x 6..2742
-      {IMR_CORPUS "/exiftool/Panasonic.rw2", 3648, 2736, 0, 2, PXC_CE_RGB, PXC_AP_NONE, "1:embedded=1536+10785"},
+      {IMR_CORPUS "/exiftool/Panasonic.rw2", 3648, 2736, 0, 2, PXC_CE_RGB, PXC_AP_NONE, "format=RW2|1:embedded=1536+10785"},
   });
 }
 
@@ -214,13 +214,13 @@ TEST(TiffReader, RejectsOrSurvivesBrokenStructures) {
   ASSERT_EQ(r.images.size(), 1u);
   EXPECT_EQ(r.images[0].units, PXC_MU_NONE);
 
-  // The headers of raw formats are TIFF too.
-  for (const char* magic : {"IIRO", "IIRS", "IIU\0"}) {
+  // The headers of raw formats are TIFF too, and name them.
+  for (const auto& [magic, format] : {std::pair{"IIRO", "ORF"}, {"IIRS", "ORF"}, {"IIU\0", "RW2"}}) {
     Bytes raw = good;
     std::copy(magic, magic + 4, raw.begin());
     const Described described = DescribeAll(raw);
     ASSERT_TRUE(described.opened) << magic;
-    EXPECT_EQ(described.images[0].format, "");
+    EXPECT_EQ(described.images[0].format, format);
   }
 }
 

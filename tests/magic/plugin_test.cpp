@@ -109,6 +109,16 @@ TEST(Plugin, StatusesAndPluginRequests) {
   EXPECT_EQ(PluginList(argument.ticket), "NEXT,page7");
   EXPECT_EQ(Describe({"PT_REQ(rest"}, "A-").status, IMR_PS_RECOGNIZED_LIST_CHANGED);
   EXPECT_EQ(Format({"(PT)"}, "A-"), "TWO");  // an item starting with "(" is a name, whole
+
+  // The entries name the file, image 0; another image is never theirs to
+  // answer: they only name the plugins that can tell.
+  for (const char* entry : {"PT_ONE", "PT_REQ"}) {
+    IMR_TMagic plugin(List({entry}));
+    PXC_TImageTicket ticket;
+    const PXC_TBuffer buffer = Buffer("A-");
+    EXPECT_EQ(plugin.ImageInfo(buffer, ticket, PXC_FL_FORMAT, 1, IMR_IT_ALL),
+              entry == std::string("PT_ONE") ? IMR_PS_NOT_RECOGNIZED : IMR_PS_LIST_CHANGED);
+  }
 }
 
 TEST(Plugin, Precedence) {
@@ -161,11 +171,18 @@ TEST(LazyEntries, AddedOnFirstUseAndAppendedToTheDefaultSelection) {
     EXPECT_EQ(Chains("PT_LAZY"), 1u);
     EXPECT_EQ(Occurrences(DefaultSelection(), "PT_LAZY"), 1u);
   }
-  // A provider registered after a name was found to have none is used.
+  // A provider registered after a name was found to have none is used,
+  // whether through the magic plugin or the loader itself (as a module does).
   IMR_TMagic late(List({"PT_UNTIL_LATER"}));
+  IMR_TMagic loaded(List({"PT_LOADED_LATER"}));
   EXPECT_EQ(Describe(late, "A-").status, IMR_PS_NOT_RECOGNIZED);
+  EXPECT_EQ(Describe(loaded, "A-").status, IMR_PS_NOT_RECOGNIZED);
   IMR_TMagic::RegisterMagic(ZQ_TString("PT_UNTIL_LATER"), [] { return kTwo; });
   EXPECT_EQ(Describe(late, "A-").ticket.FileFormat(), ZQ_TString("TWO"));
+  PXC_TDynamicLoader::sLoader.RegisterCreator(
+      ZQ_TString("IMR_TMatch"), ZQ_TString("PT_LOADED_LATER"),
+      reinterpret_cast<PXC_TDynamicLoader::Function>(+[] { return kOne; }));
+  EXPECT_EQ(Describe(loaded, "A-").ticket.FileFormat(), ZQ_TString("ONE"));
 }
 
 TEST(LazyEntries, InvalidProviderTextKeepsTheChainsBuiltBeforeIt) {
@@ -192,14 +209,16 @@ TEST(Tables, AddingEntries) {
   EXPECT_EQ(Chains("PT_SKIPPING"), 1u);
 }
 
-TEST(Tables, DirectEditsAreSeenAfterTheNextAddition) {
-  // A host may edit the table itself before detection; the edit counts once
-  // an entry has been added after it.
-  ZQ_TList chains;
-  chains.AddAtTail(ZQ_TAny::Adopt(Chain({"[0]==0x44", "FileFormat=DIRECT", "FillLevel=2"}).release()));
-  IMR_TMagic::MagicEntries()["PT_DIRECT"] = ZQ_TAny(chains);
-  IMR_TMagic::AddMagicEntry(ZQ_TString("PT_AFTER_DIRECT"), kTwo);
-  EXPECT_EQ(Format({"PT_DIRECT"}, "D-"), "DIRECT");
+TEST(Tables, DirectEditsAreSeenByTheNextMatch) {
+  // A host may edit the table itself between detections.
+  ZQ_TDict& table = IMR_TMagic::MagicEntries();
+  for (const char* format : {"DIRECT", "EDITED"}) {
+    const std::string assignment = std::string("FileFormat=") + format;
+    ZQ_TList edited;
+    edited.AddAtTail(ZQ_TAny::Adopt(Chain({"[0]==0x44", assignment.c_str(), "FillLevel=2"}).release()));
+    table["PT_DIRECT"] = ZQ_TAny(edited);
+    EXPECT_EQ(Format({"PT_DIRECT"}, "D-"), format);
+  }
 }
 
 TEST(Selections, NamedSelectionsAndDoubleEntries) {

@@ -14,7 +14,7 @@ struct IdentifyOptions {
   bool recursive = false;
   bool noCache = false;
   PXC_TFillLevel level = PXC_FL_DEPENDENCIES;
-  IMR_TImageTypes types = IMR_IT_ALL;
+  IMR_TImageTypes types = IMR_IT_MAIN | IMR_IT_THUMBNAIL | IMR_IT_PREVIEW;
   unsigned int jobs = 0;  // 0: one per core
 };
 

@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
   app.add_flag("--version", version, "Print the registered version blocks and exit");
 
   IdentifyOptions identify;
-  std::string types = "0x7F";
+  std::string types = "7";
   int level = PXC_FL_DEPENDENCIES;
   CLI::App* identifyCommand = app.add_subcommand(
       "identify", "Describe files: one line each (or one JSON object each, with --json)");
@@ -34,7 +34,10 @@ int main(int argc, char** argv) {
                               "Fill level: 2 format, 3 geometry, 4 every image, 5 details, "
                               "6 dependencies (default 6)")
       ->check(CLI::Range(1, 6));
-  identifyCommand->add_option("--types", types, "Image-type mask (default 0x7F, every kind)");
+  identifyCommand->add_option("--types", types,
+                              "Kinds of embedded image to describe: 0x01 main, 0x02 thumbnails, "
+                              "0x04 previews, 0x78 auxiliary images and pages (default 7; results "
+                              "are cached for masks up to 7)");
   identifyCommand->add_flag("-r,--recursive", identify.recursive, "Walk directories");
   identifyCommand->add_option("-j,--jobs", identify.jobs, "Worker threads (default: one per core)")
       ->check(CLI::Range(1, 256));
