@@ -1,36 +1,35 @@
 // What the format family fuzz targets share.  Each input goes to every reader
-// of one plugin module: each reader opens it and describes image 0, 1, ...
-// until it refuses one, and the same bytes then go through the plugin
-// adapter (a buffer over the input and the plugin's context, as the pipeline
-// drives it), which writes tickets and resolves embedded images.
+// of one family: each reader opens it and describes image 0, 1, ... until it
+// refuses one, and the same bytes then go through the plugin adapter (a
+// buffer over the input and the plugin's context, as the pipeline drives
+// it), which writes tickets and resolves embedded images.
 //
-// Seeds: the samples of the module's reader folders (tests/data/formats/...)
-// and the shared corpus, added to the corpus folders libFuzzer is given when
-// it is fuzzing (not when it runs single inputs).
+// Seeds: the family's samples and regression inputs (tests/data/formats/
+// <family>) and the shared corpus, added to the corpus folders libFuzzer is
+// given when it is fuzzing (not when it runs single inputs).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <initializer_list>
-#include <span>
+#include <string_view>
 #include <string>
 #include <vector>
 
 #include "formats/common/byte_reader.h"
 #include "formats/common/format_plugin.h"
-#include "formats/modules/reader_families.h"
+#include "formats/common/reader_registry.h"
 
 namespace formatsfuzz {
 
-using imr::formats::FamilyReader;
+using imr::formats::RegisteredReader;
 
 constexpr std::uint32_t kMaxImages = 64;
 
 // Adds the seed folders to the arguments when at least one argument is a
 // folder: libFuzzer reads every folder given, and writes new inputs to the
 // first.
-inline void AddSeeds(int* argc, char*** argv, std::initializer_list<const char*> families) {
+inline void AddSeeds(int* argc, char*** argv, const char* family) {
   bool fuzzing = false;
   for (int i = 1; i < *argc; ++i) {
     const std::string argument = (*argv)[i];
@@ -39,7 +38,7 @@ inline void AddSeeds(int* argc, char*** argv, std::initializer_list<const char*>
   }
   if (!fuzzing) return;
   static std::vector<std::string> folders;
-  for (const char* family : families) folders.push_back(std::string(IMR_SOURCE_DIR "/tests/data/formats/") + family);
+  folders.push_back(std::string(IMR_SOURCE_DIR "/tests/data/formats/") + family);
   folders.push_back(IMR_SOURCE_DIR "/tests/data/corpus/exiftool");
   static std::vector<char*> arguments((*argv), (*argv) + *argc);
   for (std::string& folder : folders) {
@@ -54,8 +53,8 @@ inline void AddSeeds(int* argc, char*** argv, std::initializer_list<const char*>
 // input, asked for every image at the deepest level.
 class AdapterRun : private IMR_TTicketAccess {
  public:
-  static void Describe(const FamilyReader& reader, const PXC_TBuffer& buffer) {
-    imr::formats::ReaderPlugin plugin(ZQ_TString(reader.plugin), reader.make);
+  static void Describe(const RegisteredReader& reader, const PXC_TBuffer& buffer) {
+    imr::formats::ReaderPlugin plugin(ZQ_TString(), reader.plugin, reader.make);
     const ZQ_TList plugins;
     IMR_IContextPlugin* context =
         plugin.CreateContextPlugin(buffer.URL(), &buffer, PXC_FL_DEPENDENCIES, IMR_IT_ALL, plugins);
@@ -74,11 +73,19 @@ class AdapterRun : private IMR_TTicketAccess {
   }
 };
 
-inline int Run(std::span<const FamilyReader> readers, const std::uint8_t* data, std::size_t size) {
+// Runs the readers registered under `family`.
+inline int Run(std::string_view family, const std::uint8_t* data, std::size_t size) {
   static const bool ready = __ZQ_INITIALIZATION_FUNCTION_IMR__();
   if (!ready) __builtin_trap();
+  static const std::vector<RegisteredReader> readers = [family] {
+    std::vector<RegisteredReader> own;
+    for (const RegisteredReader& reader : imr::formats::RegisteredReaders()) {
+      if (family == reader.family) own.push_back(reader);
+    }
+    return own;
+  }();
   imr::formats::MemorySource source(data, size);
-  for (const FamilyReader& reader : readers) {
+  for (const RegisteredReader& reader : readers) {
     auto formatReader = reader.make();
     if (!formatReader->Open(source)) continue;
     imr::formats::ImageDescription image;
@@ -90,7 +97,7 @@ inline int Run(std::span<const FamilyReader> readers, const std::uint8_t* data, 
     }
   }
   const PXC_TBuffer buffer(data, size, ZQ_TURL::FromPath(ZQ_TString("/fuzz/input")));
-  for (const FamilyReader& reader : readers) AdapterRun::Describe(reader, buffer);
+  for (const RegisteredReader& reader : readers) AdapterRun::Describe(reader, buffer);
   return 0;
 }
 

@@ -11,9 +11,7 @@
 // entry in front.
 #pragma once
 
-#include <iterator>
 #include <memory>
-#include <utility>
 
 #include "core/imr_core.h"
 #include "formats/common/format_reader.h"
@@ -53,24 +51,5 @@ class ReaderPlugin : public IMR_TPlugin {
   const char* iFormat;
   ReaderFactory iFactory;
 };
-
-// The creator of the plugin of entry `I` of `Readers`, for
-// IMR_TPlugin::RegisterCreator: one function per entry.
-template <const auto& Readers, std::size_t I>
-IMR_IPlugin* CreateReaderPlugin(const ZQ_TString& key) {
-  return new ReaderPlugin(key, Readers[I].plugin, Readers[I].make);
-}
-
-// Registers a plugin for every entry of `Readers`, a constant array of
-// {plugin name, factory} (see formats/modules/reader_families.h).
-template <const auto& Readers, std::size_t... I>
-void RegisterReaders(std::index_sequence<I...>) {
-  (IMR_TPlugin::RegisterCreator(ZQ_TString(Readers[I].plugin), &CreateReaderPlugin<Readers, I>), ...);
-}
-template <const auto& Readers>
-bool RegisterReaders() {
-  RegisterReaders<Readers>(std::make_index_sequence<std::size(Readers)>());
-  return true;
-}
 
 }  // namespace imr::formats

@@ -7,6 +7,7 @@
 #include "formats/common/byte_reader.h"
 #include "formats/common/embedded_image.h"
 #include "formats/common/icc_profile.h"
+#include "formats/common/reader_registry.h"
 #include "formats/common/tiff_structure.h"
 
 namespace imr::formats {
@@ -319,5 +320,6 @@ bool JpegReader::Describe(std::uint32_t index, ImageDescription& out) {
 }
 
 std::unique_ptr<FormatReader> MakeJpegReader() { return std::make_unique<JpegReader>(); }
+IMR_READER(JPEG, MakeJpegReader);
 
 }  // namespace imr::formats

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "formats/common/byte_reader.h"
+#include "formats/common/reader_registry.h"
 #include "formats/raster/raster_reader.h"
 
 namespace imr::formats {
@@ -294,5 +295,6 @@ class DdsReader : public FormatReader {
 }  // namespace
 
 std::unique_ptr<FormatReader> MakeDdsReader() { return std::make_unique<DdsReader>(); }
+IMR_READER(DDS, MakeDdsReader);
 
 }  // namespace imr::formats

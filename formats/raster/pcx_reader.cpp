@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "formats/common/byte_reader.h"
+#include "formats/common/reader_registry.h"
 #include "formats/raster/raster_reader.h"
 
 namespace imr::formats {
@@ -99,5 +100,6 @@ class PcxReader : public FormatReader {
 }  // namespace
 
 std::unique_ptr<FormatReader> MakePcxReader() { return std::make_unique<PcxReader>(); }
+IMR_READER(PCX, MakePcxReader);
 
 }  // namespace imr::formats

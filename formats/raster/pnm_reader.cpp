@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "formats/common/byte_reader.h"
+#include "formats/common/reader_registry.h"
 #include "formats/raster/raster_reader.h"
 
 namespace imr::formats {
@@ -308,5 +309,6 @@ class PnmReader : public FormatReader {
 }  // namespace
 
 std::unique_ptr<FormatReader> MakePnmReader() { return std::make_unique<PnmReader>(); }
+IMR_READER(PNM, MakePnmReader);
 
 }  // namespace imr::formats

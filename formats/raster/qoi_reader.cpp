@@ -1,5 +1,6 @@
 // The Quite OK Image format: a 14-byte header.
 #include "formats/common/byte_reader.h"
+#include "formats/common/reader_registry.h"
 #include "formats/raster/raster_reader.h"
 
 namespace imr::formats {
@@ -50,5 +51,6 @@ class QoiReader : public FormatReader {
 }  // namespace
 
 std::unique_ptr<FormatReader> MakeQoiReader() { return std::make_unique<QoiReader>(); }
+IMR_READER(QOI, MakeQoiReader);
 
 }  // namespace imr::formats

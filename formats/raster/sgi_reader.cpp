@@ -2,6 +2,7 @@
 #include <string>
 
 #include "formats/common/byte_reader.h"
+#include "formats/common/reader_registry.h"
 #include "formats/raster/raster_reader.h"
 
 namespace imr::formats {
@@ -71,5 +72,6 @@ class SgiReader : public FormatReader {
 }  // namespace
 
 std::unique_ptr<FormatReader> MakeSgiReader() { return std::make_unique<SgiReader>(); }
+IMR_READER(SGI, MakeSgiReader);
 
 }  // namespace imr::formats

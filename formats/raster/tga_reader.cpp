@@ -5,6 +5,7 @@
 #include <string>
 
 #include "formats/common/byte_reader.h"
+#include "formats/common/reader_registry.h"
 #include "formats/raster/raster_reader.h"
 
 namespace imr::formats {
@@ -164,5 +165,6 @@ class TgaReader : public FormatReader {
 }  // namespace
 
 std::unique_ptr<FormatReader> MakeTgaReader() { return std::make_unique<TgaReader>(); }
+IMR_READER(TGA, MakeTgaReader);
 
 }  // namespace imr::formats

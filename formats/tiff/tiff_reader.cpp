@@ -5,6 +5,7 @@
 #include "formats/common/byte_reader.h"
 #include "formats/common/embedded_image.h"
 #include "formats/common/icc_profile.h"
+#include "formats/common/reader_registry.h"
 
 namespace imr::formats {
 namespace {
@@ -430,5 +431,6 @@ bool TiffReader::Describe(std::uint32_t index, ImageDescription& out) {
 }
 
 std::unique_ptr<FormatReader> MakeTiffReader() { return std::make_unique<TiffReader>(); }
+IMR_READER(TIFF, MakeTiffReader);
 
 }  // namespace imr::formats

@@ -83,9 +83,9 @@ TEST_F(FormatPluginTest, DamagedHeadersKeepTheMagicEntrysFormatAndNothingElse) {
     std::string bytes;
     const char* format;
   } cases[] = {
-      {"cut.png", Sample("formats/png/anim.png").substr(0, 14), "PNG"},
+      {"cut.png", Sample("formats/web/anim.png").substr(0, 14), "PNG"},
       {"cut.tif", std::string("II*\0\x40\0\0\0", 8), "TIFF"},
-      {"cut.psd", Sample("formats/psd/rgb8.psd").substr(0, 16), "PSD"},
+      {"cut.psd", Sample("formats/layered/rgb8.psd").substr(0, 16), "PSD"},
       {"cut.gif", "GIF89a", "GIF"},
   };
   for (const Case& c : cases) {

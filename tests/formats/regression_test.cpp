@@ -1,11 +1,11 @@
 // Inputs that once broke a reader (fuzzer findings and damaged files, kept in
-// tests/data/formats/<family>/regress): every reader of every module gets
+// tests/data/formats/<family>/regress): every reader of every family gets
 // through each of them, whichever family it was found in.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "formats/modules/reader_families.h"
+#include "formats/common/reader_registry.h"
 #include "tests/formats/reader_test_support.h"
 
 namespace imr::formats {
@@ -20,14 +20,12 @@ TEST(RegressionInputs, EveryReaderGetsThroughEveryInput) {
       SCOPED_TRACE(path);
       const Bytes bytes = ReadBytes(path);
       ++inputs;
-      for (const ModuleFamily& family : kModuleFamilies) {
-        for (const FamilyReader& reader : family.readers) {
-          const Described all = DescribeAll(reader.make, bytes, 256);
-          for (const ImageDescription& image : all.images) {
-            if (image.embedded) {
-              EXPECT_LE(image.embeddedOffset, bytes.size()) << reader.plugin;
-              EXPECT_LE(image.embeddedLength, bytes.size() - image.embeddedOffset) << reader.plugin;
-            }
+      for (const RegisteredReader& reader : RegisteredReaders()) {
+        const Described all = DescribeAll(reader.make, bytes, 256);
+        for (const ImageDescription& image : all.images) {
+          if (image.embedded) {
+            EXPECT_LE(image.embeddedOffset, bytes.size()) << reader.plugin;
+            EXPECT_LE(image.embeddedLength, bytes.size() - image.embeddedOffset) << reader.plugin;
           }
         }
       }

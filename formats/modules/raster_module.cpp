@@ -1,7 +1,0 @@
-// The module of the raster format plugins: BMP, ICO, TGA, PCX, SGI, PNM, QOI, DDS.
-#include "formats/common/format_plugin.h"
-#include "formats/modules/reader_families.h"
-
-extern "C" __attribute__((visibility("default"))) bool PXC_RegisterModule() {
-  return imr::formats::RegisterReaders<imr::formats::kRasterReaders>();
-}
