@@ -179,10 +179,12 @@ bool IMR_TCore::FillUpImageTicket(PXC_TImageTicket& ticket, const PXC_IBuffer& b
     while (!found && !TicketPlugins(Internal(ticket)).IsEmpty()) {
       IMR_TPluginStatus status;
       ZQ_TString name;
+      ZQ_TString key;
       try {
         const ZQ_TList& plugins = TicketPlugins(Internal(ticket));
         name = TextAt(plugins, 0);
-        IMR_IPlugin& plugin = PluginByName(name, TextAt(plugins, 1));
+        key = TextAt(plugins, 1);
+        IMR_IPlugin& plugin = PluginByName(name, key);
         SetImageNumber(ticket, index);
         if (context == nullptr) {
           ZQ_TLockGuard lock(IMR_PluginLock(), !plugin.IsSafePlugin(level));
@@ -210,6 +212,7 @@ bool IMR_TCore::FillUpImageTicket(PXC_TImageTicket& ticket, const PXC_IBuffer& b
         status = IMR_PS_NOT_RECOGNIZED;
       }
 
+      IMR_TPluginWalk::Record(ticket, index, name, key, status);
       switch (status) {
         case IMR_PS_RECOGNIZED:
         case IMR_PS_RECOGNIZED_LIST_CHANGED:

@@ -238,6 +238,42 @@ class IMR_TPluginCache : public ZQ_TDict, public virtual ZQ_IPackable {
 };
 
 // ---------------------------------------------------------------------------
+// What the plugins answered
+
+// While it lives, records on its thread every answer a plugin gives while a
+// ticket is filled: which plugin was asked about which image of which file,
+// its status, and, when a reader declined a file that it could not read,
+// why.  `imr identify --explain` shows it.
+class IMR_TPluginWalk {
+ public:
+  struct Step {
+    ZQ_TString file;
+    std::uint32_t image = 0;
+    ZQ_TString plugin;  // the plugin's name, with its key in brackets when it has one
+    IMR_TPluginStatus status = IMR_PS_NOT_RECOGNIZED;
+    ZQ_TString reason;  // why a reader declined, when it said
+  };
+  IMR_TPluginWalk();
+  ~IMR_TPluginWalk();
+  IMR_TPluginWalk(const IMR_TPluginWalk&) = delete;
+  IMR_TPluginWalk& operator=(const IMR_TPluginWalk&) = delete;
+
+  const std::vector<Step>& Steps() const { return iSteps; }
+  // Called by the core after each plugin call.
+  static void Record(const PXC_TImageTicket& ticket, std::uint32_t image, const ZQ_TString& name,
+                     const ZQ_TString& key, IMR_TPluginStatus status);
+
+ private:
+  std::vector<Step> iSteps;
+  IMR_TPluginWalk* iOuter;
+};
+
+// The extended-information key under which a format plugin that declined a
+// file it could not read leaves its reason ("PNG: the IHDR chunk is cut
+// short"); the plugin that describes the file after it keeps it.
+extern const char* const IMR_kRefusalKey;
+
+// ---------------------------------------------------------------------------
 // The core
 
 // Called by FindImage for each described image; true stops the walk.

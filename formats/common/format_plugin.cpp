@@ -55,6 +55,18 @@ class TicketWriter : private IMR_TTicketAccess {
     }
     if (ticket.FillLevel() < level) SetFillLevel(ticket, level);
   }
+
+  // Declines the ticket's image; a reader that could not read a file of its
+  // family says why in the ticket, for the plugin after it to keep.
+  static IMR_TPluginStatus Decline(const FormatReader& reader, const char* plugin,
+                                   PXC_TImageTicket& ticket) {
+    if (reader.Refusal().empty()) return IMR_PS_NOT_RECOGNIZED;
+    IMR_TRACE(0x10, "IMR: the %s reader declined %s: %s\n", plugin, ticket.File().Text().Narrow(),
+              reader.Refusal().c_str());
+    ExtendedInfo(ticket).Add(IMR_kRefusalKey,
+                             ZQ_TAny(ZQ_TString(std::string(plugin) + ": " + reader.Refusal())));
+    return IMR_PS_NOT_RECOGNIZED;
+  }
 };
 
 // Describes image `index` of an opened reader into `ticket`.
@@ -62,7 +74,7 @@ IMR_TPluginStatus Describe(FormatReader& reader, const char* format, const PXC_I
                            PXC_TImageTicket& ticket, PXC_TFillLevel level, unsigned int index,
                            IMR_TImageTypes types) {
   ImageDescription image;
-  if (!reader.Describe(index, image)) return IMR_PS_NOT_RECOGNIZED;
+  if (!reader.Describe(index, image)) return TicketWriter::Decline(reader, format, ticket);
   if (image.embedded) {
     // Readers check what the bytes hold; a range outside the file is a
     // reader's fault, and no image.
@@ -92,7 +104,7 @@ class ReaderContext : public IMR_TContextPlugin, public virtual IMR_IContextPlug
         iOpened(iReader->Open(iSource)) {}
 
   IMR_TPluginStatus ImageInfo(PXC_TImageTicket& ticket, unsigned int index) override {
-    if (!iOpened) return IMR_PS_NOT_RECOGNIZED;
+    if (!iOpened) return TicketWriter::Decline(*iReader, iFormat, ticket);
     return Describe(*iReader, iFormat, IMR_TContextPlugin::Buffer(), ticket,
                     IMR_TContextPlugin::Level(), index, IMR_TContextPlugin::ImageTypes());
   }
@@ -124,7 +136,7 @@ IMR_TPluginStatus ReaderPlugin::ImageInfo(const PXC_IBuffer& buffer, PXC_TImageT
                                           IMR_TImageTypes types) {
   std::unique_ptr<FormatReader> reader = iFactory();
   BufferSource source(buffer);
-  if (!reader->Open(source)) return IMR_PS_NOT_RECOGNIZED;
+  if (!reader->Open(source)) return TicketWriter::Decline(*reader, iFormat, ticket);
   return Describe(*reader, iFormat, buffer, ticket, level, index, types);
 }
 

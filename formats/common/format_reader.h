@@ -82,6 +82,22 @@ class FormatReader {
   // Describes image `index` (0 is the main image); false when the file has
   // no such image or its header cannot be read.
   virtual bool Describe(std::uint32_t index, ImageDescription& out) = 0;
+
+  // Why the last Open or Describe returned false, for a file whose headers
+  // say it is of the family but cannot be read ("the IHDR chunk is cut
+  // short"); empty when the bytes are simply not of the family or the image
+  // number is past the file's last.
+  const std::string& Refusal() const { return iRefusal; }
+
+ protected:
+  // Records `reason` and returns false, for `return Refuse("...");`.
+  bool Refuse(std::string reason) {
+    iRefusal = std::move(reason);
+    return false;
+  }
+
+ private:
+  std::string iRefusal;
 };
 
 // Makes a new reader of one family.

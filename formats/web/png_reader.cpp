@@ -50,12 +50,15 @@ bool PngReader::Open(const ByteSource& source) {
   if (r.U32BE(pos + 4) == FourCC("CgBI")) {  // Apple's variant puts a chunk before IHDR
     pos += 12 + std::uint64_t{r.U32BE(pos)};
   }
-  if (r.U32BE(pos) != 13 || r.U32BE(pos + 4) != FourCC("IHDR")) return false;
+  if (r.U32BE(pos + 4) != FourCC("IHDR")) return Refuse("the first chunk is not IHDR");
+  if (r.U32BE(pos) != 13) return Refuse("the IHDR chunk is not 13 bytes long");
   const std::uint64_t ihdr = pos + 8;
   const std::uint32_t width = r.U32BE(ihdr), height = r.U32BE(ihdr + 4);
   const std::uint8_t depth = r.U8(ihdr + 8), colour = r.U8(ihdr + 9), interlace = r.U8(ihdr + 12);
-  if (r.Failed() || width == 0 || height == 0 || width > kMaxChunkLength || height > kMaxChunkLength) {
-    return false;
+  if (r.Failed()) return Refuse("the file ends inside the IHDR chunk");
+  if (width == 0 || height == 0 || width > kMaxChunkLength || height > kMaxChunkLength) {
+    return Refuse("the image size " + std::to_string(width) + " x " + std::to_string(height) +
+                  " is out of range");
   }
   ImageDescription& d = iMain;
   d.columns = width;
@@ -65,7 +68,10 @@ bool PngReader::Open(const ByteSource& source) {
   const bool depthOk = colour == 0   ? depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16
                        : colour == 3 ? depth == 1 || depth == 2 || depth == 4 || depth == 8
                                      : depth == 8 || depth == 16;
-  if (!depthOk) return false;
+  if (!depthOk) {
+    return Refuse("bit depth " + std::to_string(depth) + " is not one of colour type " +
+                  std::to_string(colour));
+  }
   switch (colour) {
     case 0: d.channelEncoding = depth == 1 ? PXC_CE_BILEVEL : PXC_CE_GRAY; d.inks = 1; break;
     case 2: d.channelEncoding = PXC_CE_RGB; d.inks = 3; break;

@@ -108,6 +108,30 @@ TEST_F(ImrCommand, JsonHasEveryKeyAndDirectoriesAreWalked) {
   EXPECT_NE(run.lines.back().find("\"file_format\":\"PDF\""), std::string::npos) << run.lines.back();
 }
 
+// A file whose signature names a format its reader cannot read: the reader
+// says why, --explain shows every answer, and the description keeps it.
+TEST_F(ImrCommand, ExplainShowsWhatEachPluginAnswered) {
+  std::ifstream png(Path("PNG.png"), std::ios::binary);
+  std::string bytes(20, '\0');
+  png.read(bytes.data(), 20);
+  std::ofstream(Path("cut.png"), std::ios::binary) << bytes;
+  const Outcome run = Imr("identify --explain " + Path("cut.png"));
+  const std::vector<std::string> expected = {
+      Path("cut.png") + ": PNG, main image",
+      "  image 0: IMR_TMagic named the plugins to ask",
+      "  image 0: IMR_TMagic declined",
+      "  image 0: PNG declined: the file ends inside the IHDR chunk",
+      "  image 0: GENERIC described",
+      "  image 1: GENERIC declined"};
+  EXPECT_EQ(run.lines, expected);
+  const Outcome json = Imr("identify --explain --json " + Path("cut.png"));
+  ASSERT_EQ(json.lines.size(), 1u);
+  const nlohmann::json object = nlohmann::json::parse(json.lines[0]);
+  EXPECT_EQ(object["explain"].size(), 5u);
+  EXPECT_EQ(object["explain"][2]["reason"], "the file ends inside the IHDR chunk");
+  EXPECT_EQ(object["images"][0]["extended_info"]["Refusal"], "PNG: the file ends inside the IHDR chunk");
+}
+
 TEST_F(ImrCommand, PathsCanComeFromStandardInput) {
   const Outcome run = Imr("identify --no-cache --level 2 --files-from -",
                       Path("GIF.gif") + "\\n" + Path("BMP.bmp") + "\\n");

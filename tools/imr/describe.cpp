@@ -97,9 +97,55 @@ Json TicketJson(const PXC_TImageTicket& t) {
   return image;
 }
 
+// What a plugin's status means, as a person would say it.
+const char* Answer(IMR_TPluginStatus status) {
+  switch (status) {
+    case IMR_PS_RECOGNIZED: return "described";
+    case IMR_PS_NOT_RECOGNIZED: return "declined";
+    case IMR_PS_RECOGNIZED_LIST_CHANGED: return "described, and named further plugins";
+    case IMR_PS_LIST_CHANGED: return "named the plugins to ask";
+    case IMR_PS_ABORT: return "stopped the search";
+    case IMR_PS_EMBEDDED_SKIPPED: return "found an embedded image of a kind not asked for";
+    case IMR_PS_EMBEDDED_RESOLVED: return "found an embedded image";
+    case IMR_PS_RECOGNIZED_CLEAR_FLAG: return "described (not to be cached)";
+    default: return "asked to start again";
+  }
+}
+
+// "  image 0 [of embedded data file]: PNG declined: the IHDR chunk is cut short"
+std::string StepLine(const IMR_TPluginWalk::Step& step, const std::string& file) {
+  std::ostringstream line;
+  line << "  image " << step.image;
+  if (step.file.Std() != file) line << " of " << step.file;
+  line << ": " << step.plugin << ' ' << Answer(step.status);
+  if (!step.reason.IsEmpty()) line << ": " << step.reason;
+  return line.str();
+}
+
+Json StepsJson(const std::vector<IMR_TPluginWalk::Step>& steps) {
+  Json array = Json::array();
+  for (const IMR_TPluginWalk::Step& step : steps) {
+    array.push_back({{"file", step.file.Std()},
+                     {"image", step.image},
+                     {"plugin", step.plugin.Std()},
+                     {"status", step.status},
+                     {"answer", Answer(step.status)},
+                     {"reason", step.reason.Std()}});
+  }
+  return array;
+}
+
 }  // namespace
 
 std::string DescribeLine(const IdentifyResult& result) {
+  std::string line = SummaryLine(result);
+  if (result.steps.empty()) return line;
+  const std::string file = ZQ_TURL::FromPath(ZQ_TString(result.path)).Text().Std();
+  for (const IMR_TPluginWalk::Step& step : result.steps) line += "\n" + StepLine(step, file);
+  return line;
+}
+
+std::string SummaryLine(const IdentifyResult& result) {
   std::ostringstream line;
   line << result.path << ": ";
   if (!result.recognized) {
@@ -143,5 +189,6 @@ std::string DescribeJson(const IdentifyResult& result) {
     images.push_back(TicketJson(result.proxy.TicketAt(i)));
   }
   object["images"] = images;
+  if (!result.steps.empty()) object["explain"] = StepsJson(result.steps);
   return object.dump(-1, ' ', false, Json::error_handler_t::replace);
 }

@@ -65,6 +65,8 @@ bool ReadPathList(const std::string& source, std::vector<std::string>& paths) {
 IdentifyResult Identify(const IMR_TCore& core, const std::string& path, const IdentifyOptions& options) {
   IdentifyResult result;
   result.path = path;
+  std::optional<IMR_TPluginWalk> walk;
+  if (options.explain) walk.emplace();
   try {
     core.FillImageProxy(result.proxy, ZQ_TURL::FromPath(ZQ_TString(path)), options.level,
                         options.types);
@@ -78,6 +80,7 @@ IdentifyResult Identify(const IMR_TCore& core, const std::string& path, const Id
     result.errorClass = "std::exception";
     result.errorMessage = error.what();
   }
+  if (walk) result.steps = walk->Steps();
   return result;
 }
 
@@ -115,7 +118,7 @@ int RunIdentify(const IdentifyOptions& options) {
   std::vector<Input> inputs;
   for (const std::string& path : paths) AddPath(path, options.recursive, inputs);
 
-  if (options.noCache) {
+  if (options.noCache || options.explain) {
     IMR_TCore::sReadFromCache = false;
     IMR_TCore::sWriteToCache = false;
   }
@@ -132,7 +135,7 @@ int RunIdentify(const IdentifyOptions& options) {
       std::string line;
       bool ok = false;
       if (!inputs[i].problem.empty()) {
-        line = options.json ? DescribeJson({inputs[i].path, false, {}, "imr", inputs[i].problem})
+        line = options.json ? DescribeJson({inputs[i].path, false, {}, "imr", inputs[i].problem, {}})
                             : inputs[i].path + ": error: " + inputs[i].problem;
       } else {
         IdentifyResult result = Identify(core, inputs[i].path, options);

@@ -13,6 +13,7 @@ struct IdentifyOptions {
   bool json = false;
   bool recursive = false;
   bool noCache = false;
+  bool explain = false;  // also show what each plugin asked answered (the cache is not used)
   PXC_TFillLevel level = PXC_FL_DEPENDENCIES;
   IMR_TImageTypes types = IMR_IT_MAIN | IMR_IT_THUMBNAIL | IMR_IT_PREVIEW;
   unsigned int jobs = 0;  // 0: one per core

@@ -41,6 +41,9 @@ int main(int argc, char** argv) {
   identifyCommand->add_flag("-r,--recursive", identify.recursive, "Walk directories");
   identifyCommand->add_option("-j,--jobs", identify.jobs, "Worker threads (default: one per core)")
       ->check(CLI::Range(1, 256));
+  identifyCommand->add_flag("--explain", identify.explain,
+                            "After each file, the plugins asked, in order, and what each answered "
+                            "(no cached results are used)");
   identifyCommand->add_flag("--no-cache", identify.noCache,
                             "Neither read nor write the results cached beside the files");
   identifyCommand->add_option("--files-from", identify.filesFrom,
