@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <new>
 #include <vector>
 
 #include "base/imr_exceptions.h"
@@ -313,6 +314,12 @@ class IMR_TCore : public ZQ_TObject, protected IMR_TTicketAccess {
   // cannot be read.
   const ZQ_TListKey* FillImageProxy(PXC_TImageProxy& proxy, const ZQ_TURL& url,
                                     PXC_TFillLevel level, IMR_TImageTypes types) const;
+  // As above, but a file that no plugin describes gives the null key (and a
+  // proxy without tickets) instead of IMR_EPluginFileNotRecognized; other
+  // failures still raise.  For callers to whom unrecognised files are common.
+  const ZQ_TListKey* FillImageProxy(PXC_TImageProxy& proxy, const ZQ_TURL& url,
+                                    PXC_TFillLevel level, IMR_TImageTypes types,
+                                    const std::nothrow_t&) const;
   // Adds the tickets of the related file `url` to the link's proxy (which
   // keeps its entries, selection and URL); returns the key of the first
   // ticket added, or the null key.  Nothing is written to the cache.

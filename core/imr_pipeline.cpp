@@ -23,6 +23,16 @@ const ZQ_TListKey* IMR_TCore::FillImageProxy(PXC_TImageProxy& proxy, const ZQ_TU
   return selected;
 }
 
+const ZQ_TListKey* IMR_TCore::FillImageProxy(PXC_TImageProxy& proxy, const ZQ_TURL& url,
+                                             PXC_TFillLevel level, IMR_TImageTypes types,
+                                             const std::nothrow_t&) const {
+  bool cacheable = iDefaultList;
+  bool recognized = true;
+  const ZQ_TListKey* selected = FillUpImageProxy(true, proxy, url, level, types, ZQ_TFileInfo(),
+                                                 cacheable, nullptr, nullptr, recognized);
+  return recognized ? selected : nullptr;
+}
+
 void IMR_TCore::ThrowNotRecognized(const ZQ_TURL& url) {
   IMR_THROW_DATA(IMR_EPluginFileNotRecognized, "File %s not recognized", url.Text());
 }

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "magic/imr_magic-priv.h"
@@ -168,26 +169,30 @@ bool ListHolds(const ZQ_TList& list, const ZQ_TString& text) {
 // Puts the keys of `dictionary` into `selection`: new trusted keys at the
 // head, new trust-less keys at the tail, known trust-less ones moved last.
 void MergeIntoSelection(ZQ_TList& selection, const ZQ_TDict& dictionary, const ZQ_TList& trustLess) {
+  std::unordered_set<std::string> present;  // the base names the selection holds
+  for (const ZQ_TList::Entry& entry : selection) {
+    if (const ZQ_TString* item = entry.value.DynamicCast<ZQ_TString>()) present.insert(BaseName(*item).Std());
+  }
   for (const ZQ_TDict::Entry& entry : dictionary) {
     const ZQ_TString& key = entry.key;
     const ZQ_TString base = BaseName(key);
     const bool untrusted = ListHolds(trustLess, base);
-    int match = -1;
-    for (std::uint32_t i = 0; i < selection.Entries(); ++i) {
-      const ZQ_TString* item = selection[i].DynamicCast<ZQ_TString>();
-      if (item != nullptr && BaseName(*item) == base) match = static_cast<int>(i);
-    }
-    if (match < 0) {
-      const ZQ_TListKey exact = selection.KeyOf(ZQ_TAny(base));
-      if (!exact.IsNull()) match = selection.IndexOfKey(exact);
-    }
-    if (match < 0) {
+    if (present.insert(base.Std()).second) {
       if (untrusted) {
         selection.AddAtTail(ZQ_TAny(key));
       } else {
         selection.AddAtHead(ZQ_TAny(key));
       }
-    } else if (untrusted && static_cast<std::uint32_t>(match) + 1 != selection.Entries()) {
+      continue;
+    }
+    if (!untrusted) continue;
+    // A known trust-less name goes last: the last item of its base name.
+    int match = -1;
+    for (std::uint32_t i = 0; i < selection.Entries(); ++i) {
+      const ZQ_TString* item = selection[i].DynamicCast<ZQ_TString>();
+      if (item != nullptr && BaseName(*item) == base) match = static_cast<int>(i);
+    }
+    if (match >= 0 && static_cast<std::uint32_t>(match) + 1 != selection.Entries()) {
       selection.MoveToTail(static_cast<std::uint32_t>(match));
     }
   }
@@ -365,15 +370,38 @@ ZQ_TString& IMR_TMagic::ExtensionList() {
   return *sExtensionList;
 }
 
-void IMR_TMagic::AddMagicEntry(const ZQ_TString& name, IMR_TMagicTable table) {
-  IMR_TRACE(0x04, "IMR_TMagic::AddMagicEntry(name=%s)\n", name.Narrow());
-  LoadConfiguration();  // the table must exist
-  // All chains are built before the entry is stored, and stored at once:
-  // threads matching meanwhile see the entry's old chains or its new ones,
-  // never an entry without chains.  A text the parser refuses leaves the
-  // chains built before it.
+namespace {
+
+// Stores built entries in the table and publishes one snapshot for them all:
+// threads matching meanwhile see an entry's old chains or its new ones, never
+// an entry without chains.
+void StoreEntries(const std::vector<std::pair<ZQ_TString, ZQ_TList>>& built) {
+  Tables& tables = TheTables();
+  std::lock_guard lock(tables.mutex);
+  IMR_TRACE(0x10, "IMR_TMagic::MagicEntries(%u)\n", sMagic->Entries());
+  const bool handedOut = tables.handedOut.load(std::memory_order_acquire);
+  if (handedOut && !sMagic->SharesStorage(tables.snapshot->source)) {
+    // The host's edits, with the new entries.
+    for (const auto& [name, chains] : built) (*sMagic)[name] = ZQ_TAny(chains);
+    tables.Publish(&CompileTable);
+    return;
+  }
+  std::vector<std::shared_ptr<const CompiledEntry>> compiled;
+  for (const auto& [name, chains] : built) compiled.push_back(Compile((*sMagic)[name] = ZQ_TAny(chains)));
+  tables.Publish([&](Snapshot& next) {
+    // The snapshot holds the table's storage only while a host may edit it.
+    if (handedOut) next.source = *sMagic;
+    for (std::size_t i = 0; i < built.size(); ++i) {
+      next.entries[built[i].first.Std()] = compiled[i];
+      next.absent.erase(built[i].first.Std());
+    }
+  });
+}
+
+}  // namespace
+
+ZQ_TList IMR_TMagic::BuildChains(IMR_TMagicTable table, std::exception_ptr& failure) {
   ZQ_TList chains;
-  std::exception_ptr failure;
   try {
     for (IMR_TMagicTable alternative = table; alternative && *alternative; ++alternative) {
       const char* const* texts = *alternative;
@@ -390,15 +418,14 @@ void IMR_TMagic::AddMagicEntry(const ZQ_TString& name, IMR_TMagicTable table) {
   } catch (...) {
     failure = std::current_exception();
   }
-  Tables& tables = TheTables();
-  {
-    std::lock_guard lock(tables.mutex);
-    IMR_TRACE(0x10, "IMR_TMagic::MagicEntries(%u)\n", sMagic->Entries());
-    (*sMagic)[name] = ZQ_TAny(chains);
-    // The whole table is compiled again, edits a host made through
-    // MagicEntries() included.
-    tables.Publish(&CompileTable);
-  }
+  return chains;
+}
+
+void IMR_TMagic::AddMagicEntry(const ZQ_TString& name, IMR_TMagicTable table) {
+  IMR_TRACE(0x04, "IMR_TMagic::AddMagicEntry(name=%s)\n", name.Narrow());
+  LoadConfiguration();  // the table must exist
+  std::exception_ptr failure;
+  StoreEntries({{name, BuildChains(table, failure)}});
   UpdateDefaultSelection(name);
   if (failure) std::rethrow_exception(failure);
 }
@@ -493,7 +520,29 @@ struct IMR_TMagic::Compiled {
   };
   std::uint64_t version = 0;
   std::vector<Item> items;
+  std::size_t missing = 0;  // items whose entry is not in the table and not known absent
 };
+
+void IMR_TMagic::AddMissingEntries(const Compiled& compiled) {
+  std::vector<std::pair<ZQ_TString, ZQ_TList>> built;
+  for (const Compiled::Item& item : compiled.items) {
+    if (item.entry != nullptr || (item.absent && StillAbsent(*item.absent))) continue;
+    IMR_TMagicProvider provider;
+    try {
+      provider = MagicByName(item.name);
+    } catch (const ZQ_EException&) {
+      continue;  // the walk over the items meets it, and says so
+    }
+    std::exception_ptr failure;
+    ZQ_TList chains = BuildChains(provider(), failure);
+    if (failure) continue;  // likewise
+    IMR_TRACE(0x04, "IMR_TMagic::AddMagicEntry(name=%s)\n", item.name.Narrow());
+    built.emplace_back(item.name, std::move(chains));
+  }
+  if (built.empty()) return;
+  StoreEntries(built);
+  for (const auto& [name, chains] : built) UpdateDefaultSelection(name);
+}
 
 IMR_TMagic::IMR_TMagic(const ZQ_TString& selection) : IMR_TPlugin(selection) {
   IMR_TRACE(0x04, "IMR_TMagic::IMR_TMagic(this=%p, selection=[%s])\n", static_cast<void*>(this),
@@ -568,6 +617,7 @@ std::shared_ptr<const IMR_TMagic::Compiled> IMR_TMagic::CompiledSelection() cons
     if (auto absent = snapshot->absent.find(compiled.name.Std()); absent != snapshot->absent.end()) {
       compiled.absent = absent->second;
     }
+    if (compiled.entry == nullptr && !compiled.absent) ++fresh->missing;
     fresh->items.push_back(std::move(compiled));
   }
   std::lock_guard lock(iCompiledMutex);
@@ -579,6 +629,10 @@ IMR_TPluginStatus IMR_TMagic::ImageInfo(const PXC_IBuffer& buffer, PXC_TImageTic
                                         PXC_TFillLevel level, unsigned int index,
                                         IMR_TImageTypes) {
   std::shared_ptr<const Compiled> compiled = CompiledSelection();
+  if (compiled->missing > 0) {
+    AddMissingEntries(*compiled);
+    compiled = CompiledSelection();
+  }
   if (IMR_Tracing(0x04)) {
     const std::size_t entries = TheTables().Current()->entries.size();
     IMR_TRACE(0x10, "IMR_TMagic::MagicEntries(%zu)\n", entries);

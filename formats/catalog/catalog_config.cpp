@@ -1,8 +1,13 @@
-// Writes the default configuration with what the catalog gives it: the
-// order of the default selection, each format's facts, and the modules the
-// loader maps the plugins and magic entries to.  Run by the build:
-//   imr_catalog_config BASE.json OUT.json
+// What the build derives from the catalog:
+//   imr_catalog_config config BASE.json OUT.json
+//     the default configuration with the order of the default selection,
+//     each format's facts, and the modules the loader maps the plugins and
+//     magic entries to;
+//   imr_catalog_config tables OUT.cpp
+//     the magic entry texts of every format, as constant tables that the
+//     magic module's providers hand out without any work at run time.
 // It fails, naming each problem, when the catalog is inconsistent.
+#include <cctype>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -10,6 +15,7 @@
 #include <sstream>
 
 #include "formats/catalog/catalog.h"
+#include "formats/catalog/signature.h"
 
 namespace {
 
@@ -28,18 +34,24 @@ std::string ModuleOf(const char* plugin) {
   return reader ? std::string("imr_") + reader->family + ".so" : std::string();
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::cerr << "usage: imr_catalog_config BASE.json OUT.json\n";
-    return 2;
+// `text` as a C string literal: every byte that is not a letter, a digit or
+// a blank as a three-digit octal escape, which never runs into what follows.
+std::string Literal(const std::string& text) {
+  std::string literal = "\"";
+  for (const unsigned char c : text) {
+    if (std::isalnum(c) || c == ' ' || c == '_' || c == '=' || c == '[' || c == ']' || c == '.') {
+      literal += static_cast<char>(c);
+    } else {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\%03o", c);
+      literal += escape;
+    }
   }
-  const std::vector<std::string> problems = imr::formats::CatalogProblems(imr::formats::RegisteredReaders());
-  for (const std::string& problem : problems) std::cerr << "format catalog: " << problem << '\n';
-  if (!problems.empty()) return 1;
+  return literal + "\"";
+}
 
-  std::ifstream base(argv[1]);
+int WriteConfiguration(const char* basePath, const char* outPath) {
+  std::ifstream base(basePath);
   Json configuration = Json::parse(base, nullptr, true, true);
   Json& imr = configuration["Resources"]["Modules"]["IMR"];
   Json& plugins = configuration["Resources"]["Modules"]["PXC"]["Plugins"];
@@ -62,8 +74,50 @@ int main(int argc, char** argv) {
   imr["Formats"] = formats;
   plugins["IMR_TPlugin"] = readers;
   plugins["IMR_TMatch"] = entries;
-
-  std::ofstream out(argv[2]);
+  std::ofstream out(outPath);
   out << configuration.dump(2) << '\n';
   return out ? 0 : 1;
+}
+
+int WriteTables(const char* outPath) {
+  std::ofstream out(outPath);
+  out << "// Generated from the format catalog (formats/catalog/catalog.cpp).\n"
+         "#include \"formats/catalog/magic_tables.h\"\n\n"
+         "namespace imr::formats {\nnamespace {\n";
+  const auto formats = imr::formats::Formats();
+  for (std::size_t f = 0; f < formats.size(); ++f) {
+    std::size_t a = 0;
+    for (const char* signature : formats[f].signatures) {
+      out << "const char* const kF" << f << "A" << a++ << "[] = {";
+      for (const std::string& text : imr::formats::EntryTexts(formats[f], signature)) {
+        out << Literal(text) << ", ";
+      }
+      out << "nullptr};\n";
+    }
+    out << "const char* const* const kF" << f << "[] = {";
+    for (std::size_t i = 0; i < a; ++i) out << "kF" << f << "A" << i << ", ";
+    out << "nullptr};\n";
+  }
+  out << "}  // namespace\n\nconst MagicTable kMagicTables[] = {\n";
+  for (std::size_t f = 0; f < formats.size(); ++f) {
+    out << "    {\"" << formats[f].name << "\", kF" << f << "},\n";
+  }
+  out << "};\nconst std::size_t kMagicTableCount = " << formats.size() << ";\n\n"
+      << "}  // namespace imr::formats\n";
+  return out ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string mode = argc > 1 ? argv[1] : "";
+  if (!((mode == "config" && argc == 4) || (mode == "tables" && argc == 3))) {
+    std::cerr << "usage: imr_catalog_config config BASE.json OUT.json\n"
+                 "       imr_catalog_config tables OUT.cpp\n";
+    return 2;
+  }
+  const std::vector<std::string> problems = imr::formats::CatalogProblems(imr::formats::RegisteredReaders());
+  for (const std::string& problem : problems) std::cerr << "format catalog: " << problem << '\n';
+  if (!problems.empty()) return 1;
+  return mode == "config" ? WriteConfiguration(argv[2], argv[3]) : WriteTables(argv[2]);
 }

@@ -50,6 +50,7 @@ bool PngReader::Open(const ByteSource& source) {
   if (r.U32BE(pos + 4) == FourCC("CgBI")) {  // Apple's variant puts a chunk before IHDR
     pos += 12 + std::uint64_t{r.U32BE(pos)};
   }
+  if (r.Size() < pos + 8 + 13) return Refuse("the file ends inside the IHDR chunk");
   if (r.U32BE(pos + 4) != FourCC("IHDR")) return Refuse("the first chunk is not IHDR");
   if (r.U32BE(pos) != 13) return Refuse("the IHDR chunk is not 13 bytes long");
   const std::uint64_t ihdr = pos + 8;

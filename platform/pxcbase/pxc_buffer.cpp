@@ -53,15 +53,14 @@ class PXC_TBuffer::Source {
                                              : "Cannot read %s (not a regular file)",
                       iPath);
     }
+    // The facts are those of the stat above: a file put in the path's place
+    // in between is read as it is, and its description does not outlive it
+    // (its facts differ); a special file put there cannot be read.
     iFile = ::open(iPath.Narrow(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (iFile < 0) {
       PXC_BUFFER_FAIL(PXC_EBufferCannotOpenFile,
                       ZQ_TString::Format("Cannot open %%s (%s)", std::strerror(errno)).Narrow(),
                       iPath);
-    }
-    if (::fstat(iFile, &facts) != 0 || !S_ISREG(facts.st_mode)) {
-      ::close(iFile);
-      PXC_BUFFER_FAIL(PXC_EBufferCannotOpenFile, "Cannot read %s (not a regular file)", iPath);
     }
     iSize = static_cast<std::uint64_t>(facts.st_size);
     iModified = ZQ_TTime(facts.st_mtim.tv_sec, static_cast<std::uint32_t>(facts.st_mtim.tv_nsec));

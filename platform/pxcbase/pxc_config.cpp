@@ -14,34 +14,72 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-ZQ_TAny ToAny(const Json& value) {
-  switch (value.type()) {
-    case Json::value_t::object: {
-      ZQ_TDict dict;
-      for (const auto& [key, item] : value.items()) dict.Add(key, ToAny(item));
-      return ZQ_TAny(dict);
-    }
-    case Json::value_t::array: {
-      ZQ_TList list;
-      for (const Json& item : value) list.AddAtTail(ToAny(item));
-      return ZQ_TAny(list);
-    }
-    case Json::value_t::string:
-      return ZQ_TAny(ZQ_TString(value.get_ref<const std::string&>()));
-    case Json::value_t::boolean:
-      return ZQ_TAny(value.get<bool>());
-    case Json::value_t::number_unsigned:
-      if (value.get<std::uint64_t>() <= 0xFFFFFFFFu) {
-        return ZQ_TAny(static_cast<unsigned int>(value.get<std::uint64_t>()));
-      }
-      return ZQ_TAny(ZQ_TString(value.dump()));
-    case Json::value_t::number_integer:
-    case Json::value_t::number_float:
-      return ZQ_TAny(ZQ_TString(value.dump()));
-    default:
-      return ZQ_TAny();
+// Builds the configuration's objects straight from the parser's events, in
+// the document's order, without a JSON tree in between.
+class Builder : public nlohmann::json_sax<Json> {
+ public:
+  // The document's value (after a successful parse).
+  ZQ_TAny& Result() { return iResult; }
+  // Where and why the parse failed.
+  std::size_t ErrorByte() const { return iErrorByte; }
+  const std::string& ErrorText() const { return iErrorText; }
+
+  bool null() override { return Put(ZQ_TAny()); }
+  bool boolean(bool value) override { return Put(ZQ_TAny(value)); }
+  bool number_integer(number_integer_t value) override { return Put(ZQ_TAny(ZQ_TString(std::to_string(value)))); }
+  bool number_unsigned(number_unsigned_t value) override {
+    return Put(value <= 0xFFFFFFFFu ? ZQ_TAny(static_cast<unsigned int>(value))
+                                    : ZQ_TAny(ZQ_TString(std::to_string(value))));
   }
-}
+  bool number_float(number_float_t, const string_t& text) override { return Put(ZQ_TAny(ZQ_TString(text))); }
+  bool string(string_t& value) override { return Put(ZQ_TAny(ZQ_TString(value))); }
+  bool binary(binary_t&) override { return Put(ZQ_TAny()); }
+  bool start_object(std::size_t) override {
+    iOpen.push_back({ZQ_TAny::Adopt(new ZQ_TDict), {}});
+    return true;
+  }
+  bool key(string_t& key) override {
+    iOpen.back().key = key;
+    return true;
+  }
+  bool end_object() override { return Close(); }
+  bool start_array(std::size_t) override {
+    iOpen.push_back({ZQ_TAny::Adopt(new ZQ_TList), {}});
+    return true;
+  }
+  bool end_array() override { return Close(); }
+  bool parse_error(std::size_t position, const std::string&, const nlohmann::detail::exception& error) override {
+    iErrorByte = position;
+    iErrorText = error.what();
+    return false;
+  }
+
+ private:
+  struct Open {
+    ZQ_TAny container;  // a ZQ_TDict or ZQ_TList
+    std::string key;    // of the next value, in a dictionary
+  };
+  bool Put(ZQ_TAny value) {
+    if (iOpen.empty()) {
+      iResult = std::move(value);
+    } else if (ZQ_TDict* dict = iOpen.back().container.DynamicCast<ZQ_TDict>()) {
+      (*dict)[iOpen.back().key] = std::move(value);
+    } else {
+      iOpen.back().container.DynamicCast<ZQ_TList>()->AddAtTail(value);
+    }
+    return true;
+  }
+  bool Close() {
+    ZQ_TAny done = std::move(iOpen.back().container);
+    iOpen.pop_back();
+    return Put(std::move(done));
+  }
+
+  std::vector<Open> iOpen;
+  ZQ_TAny iResult;
+  std::size_t iErrorByte = 0;
+  std::string iErrorText;
+};
 
 // Lays `overlay` over `base`: dictionaries merge, anything else replaces.
 void Merge(ZQ_TDict& base, const ZQ_TDict& overlay) {
@@ -81,8 +119,9 @@ class PXC_TCfs : public ZQ_TObject, public virtual PXC_ICfs {
   void Load() {
     ZQ_TDict root;
     ZQ_TString error;
-    ZQ_TAny defaults = ToAny(Json::parse(PXC_DefaultConfiguration()));
-    if (const ZQ_TDict* dict = defaults.DynamicCast<ZQ_TDict>()) root = *dict;
+    Builder defaults;
+    Json::sax_parse(PXC_DefaultConfiguration(), &defaults);
+    if (const ZQ_TDict* dict = defaults.Result().DynamicCast<ZQ_TDict>()) root = *dict;
     const char* overlayPath = getenv_utf8("IMR_CONFIG");
     if (overlayPath != nullptr && *overlayPath != '\0') {
       error = Overlay(root, overlayPath);
@@ -119,24 +158,24 @@ class PXC_TCfs : public ZQ_TObject, public virtual PXC_ICfs {
     std::stringstream contents;
     contents << file.rdbuf();
     if (!file) return ZQ_TString::Format("IMR_CONFIG file %s cannot be read", path);
-    try {
-      ZQ_TAny overlay = ToAny(Json::parse(contents.str()));
-      const ZQ_TDict* dict = overlay.DynamicCast<ZQ_TDict>();
-      if (dict == nullptr) {
-        return ZQ_TString::Format("IMR_CONFIG file %s does not hold a JSON object", path);
-      }
-      Merge(root, *dict);
-      return ZQ_TString();
-    } catch (const Json::parse_error& parseError) {
-      auto [line, column] = Place(contents.str(), parseError.byte > 0 ? parseError.byte - 1 : 0);
+    const std::string text = contents.str();
+    Builder overlay;
+    if (!Json::sax_parse(text, &overlay)) {
+      auto [line, column] = Place(text, overlay.ErrorByte() > 0 ? overlay.ErrorByte() - 1 : 0);
       // The reason follows the library's own place ("... column N: "); it may
       // hold ": " itself ("last read: '...'").
-      std::string reason = parseError.what();
+      std::string reason = overlay.ErrorText();
       std::size_t colon = reason.find(": ", reason.find(", column "));
       if (colon != std::string::npos) reason = reason.substr(colon + 2);
       return ZQ_TString::Format("IMR_CONFIG file %s, line %zu, column %zu: %s", path, line,
                                 column, reason.c_str());
     }
+    const ZQ_TDict* dict = overlay.Result().DynamicCast<ZQ_TDict>();
+    if (dict == nullptr) {
+      return ZQ_TString::Format("IMR_CONFIG file %s does not hold a JSON object", path);
+    }
+    Merge(root, *dict);
+    return ZQ_TString();
   }
 
   std::shared_ptr<const ZQ_TDict> Snapshot() const {

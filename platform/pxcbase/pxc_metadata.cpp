@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "pxcbase/pxc_exceptions.h"
@@ -18,6 +19,9 @@ enum : std::uint8_t { kRaw = 'R', kDeflated = 'Z' };
 constexpr uLongf kMaxInflated = 16u << 20;
 // Packed forms smaller than this are not worth compressing.
 constexpr std::size_t kCompressFrom = 1024;
+// The largest value the store writes: a packed form of kMaxValue bytes,
+// behind its first byte (and a deflated one's length).
+constexpr std::size_t kMaxStored = PXC_TMetadata::kMaxValue + 1 + sizeof(std::uint32_t);
 
 std::string AttributeName(const ZQ_TString& key) { return "user.imr." + key.Std(); }
 
@@ -67,23 +71,16 @@ ZQ_TString PXC_TMetadata::FilePath() const {
 ZQ_TObject* PXC_TMetadata::GetKeyObject(const ZQ_TString& key) const {
   const ZQ_TString path = FilePath();
   const std::string name = AttributeName(key);
-  std::vector<std::uint8_t> stored;
-  for (;;) {
-    ssize_t size = ::getxattr(path.Narrow(), name.c_str(), nullptr, 0);
-    if (size < 0) {
-      if (errno == ENODATA) return nullptr;
-      FromErrno(__LINE__, errno, false, path);
-    }
-    stored.resize(static_cast<std::size_t>(size));
-    ssize_t got = ::getxattr(path.Narrow(), name.c_str(), stored.data(), stored.size());
-    if (got >= 0 && static_cast<std::size_t>(got) <= stored.size()) {
-      stored.resize(static_cast<std::size_t>(got));
-      break;
-    }
-    if (got >= 0 || errno == ERANGE) continue;  // the value grew in between
+  // One call: no value this store writes is larger than the buffer, and a
+  // larger one is not one of its values.
+  thread_local std::vector<std::uint8_t> buffer(kMaxStored);
+  const ssize_t got = ::getxattr(path.Narrow(), name.c_str(), buffer.data(), buffer.size());
+  if (got < 0) {
     if (errno == ENODATA) return nullptr;
+    if (errno == ERANGE) Refuse(__LINE__, false, path, "value too large");
     FromErrno(__LINE__, errno, false, path);
   }
+  const std::span<const std::uint8_t> stored(buffer.data(), static_cast<std::size_t>(got));
   if (stored.empty()) Refuse(__LINE__, false, path, "empty value");
 
   std::vector<std::uint8_t> inflated;

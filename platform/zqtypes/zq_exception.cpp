@@ -2,7 +2,9 @@
 
 #include <execinfo.h>
 
+#include <atomic>
 #include <cstdlib>
+#include <string_view>
 #include <ostream>
 #include <sstream>
 
@@ -74,12 +76,29 @@ const char* ZQ_EException::what() const noexcept {
   return iWhat.empty() ? iMessage.Narrow() : iWhat.c_str();
 }
 
+namespace {
+std::atomic<bool>& StacksRecorded() {
+  static std::atomic<bool> recorded = [] {
+    const char* setting = std::getenv("ZQ_EXCEPTION_STACKS");
+    return setting != nullptr && *setting != '\0' && std::string_view(setting) != "0";
+  }();
+  return recorded;
+}
+}  // namespace
+
+bool ZQ_EException::RecordsStacks() { return StacksRecorded().load(std::memory_order_relaxed); }
+
+void ZQ_EException::RecordStacks(bool record) { StacksRecorded().store(record, std::memory_order_relaxed); }
+
 void ZQ_EException::__PREPARE_FOR_THROW__(int line, const char* file) {
   iLine = line;
   iFile = ZQ_TString(file);
-  iFrames.resize(kMaxFrames);
-  int count = backtrace(iFrames.data(), kMaxFrames);
-  iFrames.resize(count > 0 ? static_cast<std::size_t>(count) : 0);
+  iFrames.clear();
+  if (RecordsStacks()) {
+    iFrames.resize(kMaxFrames);
+    int count = backtrace(iFrames.data(), kMaxFrames);
+    iFrames.resize(count > 0 ? static_cast<std::size_t>(count) : 0);
+  }
   RefreshWhat();
 }
 

@@ -1,6 +1,8 @@
 // ZQ_EException: the root of every exception family.  An exception carries a
 // message (which may hold one "%s", filled from the datum when printed), a
-// datum, and the place it was thrown from with a stack trace.
+// datum, and the place it was thrown from, with the stack when stacks are
+// recorded (ZQ_EXCEPTION_STACKS=1 in the environment, or RecordStacks):
+// walking the stack costs more than the rest of a throw.
 #pragma once
 
 #include <cstdint>
@@ -43,8 +45,11 @@ class ZQ_EException : public ZQ_TObject,
   // One line per recorded frame.
   ZQ_TString StackTrace() const;
 
-  // Records the throwing place and the current stack.
+  // Records the throwing place, and the current stack when stacks are recorded.
   void __PREPARE_FOR_THROW__(int line, const char* file);
+  // Whether throws record the stack; the default comes from the environment.
+  static bool RecordsStacks();
+  static void RecordStacks(bool record);
 
   [[noreturn]] void ZQ_Raise() const override { throw *this; }
   const char* what() const noexcept override;

@@ -100,6 +100,15 @@ TEST(Exceptions, MessagePlaceAndTheMostDerivedClass) {
   ZQ_EException changed("a", ZQ_TAny("x"));
   changed.SetMessage("b %s");
   EXPECT_STREQ(ZQ_EException(changed).what(), "b x");
+  // The stack only when asked for: walking it is most of a throw's cost.
+  for (const bool stacks : {false, true}) {
+    ZQ_EException::RecordStacks(stacks);
+    try {
+      ZQ_THROW(ZQ_EStreamTruncated, "Ends inside %s", ZQ_TAny("a string"));
+    } catch (const ZQ_EStream& e) {
+      EXPECT_EQ(e.StackTrace().IsEmpty(), !stacks);
+    }
+  }
   const int line = __LINE__ + 2;
   try {
     ZQ_THROW(ZQ_EStreamTruncated, "Ends inside %s", ZQ_TAny("a string"));

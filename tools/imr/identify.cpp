@@ -3,173 +3,208 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
+#include <deque>
 #include <iostream>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <thread>
 
 #include "tools/imr/describe.h"
+#include "tools/imr/path_source.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-// A path to describe, or a line to print about it instead.
-struct Input {
-  std::string path;
-  std::string problem;  // set when the path is not to be described
+// What the command prints for one input, and whether it was recognised.
+struct Outcome {
+  std::string line;
+  bool recognized = false;
 };
 
-void AddPath(const std::string& path, bool recursive, std::vector<Input>& inputs) {
-  std::error_code error;
-  if (!fs::is_directory(path, error)) {
-    inputs.push_back({path, ""});
-    return;
-  }
-  if (!recursive) {
-    inputs.push_back({path, "is a directory (use -r to walk it)"});
-    return;
-  }
-  std::vector<std::string> files;
-  for (fs::recursive_directory_iterator it(path, fs::directory_options::skip_permission_denied, error),
-       end;
-       !error && it != end; it.increment(error)) {
-    if (it->is_regular_file(error)) files.push_back(it->path().string());
-  }
-  std::sort(files.begin(), files.end());
-  for (std::string& file : files) inputs.push_back({std::move(file), ""});
-  if (error) inputs.push_back({path, "cannot walk the directory: " + error.message()});
-}
-
-bool ReadPathList(const std::string& source, std::vector<std::string>& paths) {
-  std::ifstream file;
-  std::istream* in = &std::cin;
-  if (source != "-") {
-    file.open(source);
-    if (!file) return false;
-    in = &file;
-  }
-  for (std::string line; std::getline(*in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (!line.empty()) paths.push_back(line);
-  }
-  return true;
-}
-
-IdentifyResult Identify(const IMR_TCore& core, const std::string& path, const IdentifyOptions& options) {
-  IdentifyResult result;
-  result.path = path;
-  std::optional<IMR_TPluginWalk> walk;
-  if (options.explain) walk.emplace();
-  try {
-    core.FillImageProxy(result.proxy, ZQ_TURL::FromPath(ZQ_TString(path)), options.level,
-                        options.types);
-    result.recognized = true;
-  } catch (const ZQ_EException& error) {
-    result.errorClass = error.ClassName();
-    // A read failure carries its cause, which names the file and the reason.
-    const ZQ_EException* cause = error.Data().DynamicCast<ZQ_EException>();
-    result.errorMessage = (cause ? cause->Text() : error.Text()).Std();
-  } catch (const std::exception& error) {
-    result.errorClass = "std::exception";
-    result.errorMessage = error.what();
-  }
-  if (walk) result.steps = walk->Steps();
-  return result;
-}
-
-// Shows "imr: done/total files" on standard error while a long batch runs on
-// a terminal.
-class Progress {
+class Describer {
  public:
-  explicit Progress(std::size_t total) : iTotal(total), iShown(total > 100 && isatty(STDERR_FILENO)) {}
-  void Update(std::size_t done) {
-    if (!iShown) return;
-    auto now = std::chrono::steady_clock::now();
-    if (now - iLast < std::chrono::milliseconds(200)) return;
-    iLast = now;
-    std::fprintf(stderr, "\rimr: %zu/%zu files", done, iTotal);
-    std::fflush(stderr);
+  explicit Describer(const IdentifyOptions& options) : iOptions(options) {
+    // Relative paths are made absolute once, not for every file.
+    char* cwd = ::getcwd(nullptr, 0);
+    if (cwd != nullptr) iCwd = cwd;
+    std::free(cwd);
   }
-  ~Progress() {
-    if (iShown) std::fprintf(stderr, "\r\033[K");
+
+  Outcome Describe(const Input& input) const {
+    if (!input.problem.empty()) {
+      return {iOptions.json ? DescribeJson({input.path, false, {}, "imr", input.problem, {}})
+                            : input.path + ": error: " + input.problem,
+              false};
+    }
+    IdentifyResult result = Identify(input.path);
+    Outcome outcome{iOptions.json ? DescribeJson(result) : DescribeLine(result), result.recognized};
+    return outcome;
   }
 
  private:
-  std::size_t iTotal;
+  IdentifyResult Identify(const std::string& path) const {
+    IdentifyResult result;
+    result.path = path;
+    std::optional<IMR_TPluginWalk> walk;
+    if (iOptions.explain) walk.emplace();
+    const std::string absolute = path.empty() || path[0] == '/' || iCwd.empty() ? path : iCwd + "/" + path;
+    try {
+      // Files nothing recognises are the common case in a mixed tree: they
+      // are told apart without an exception.
+      result.recognized = iCore.FillImageProxy(result.proxy, ZQ_TURL::FromPath(ZQ_TString(absolute)),
+                                               iOptions.level, iOptions.types, std::nothrow) != nullptr;
+      if (!result.recognized) result.errorClass = "IMR_EPluginFileNotRecognized";
+    } catch (const ZQ_EException& error) {
+      result.errorClass = error.ClassName();
+      // A read failure carries its cause, which names the file and the reason.
+      const ZQ_EException* cause = error.Data().DynamicCast<ZQ_EException>();
+      result.errorMessage = (cause ? cause->Text() : error.Text()).Std();
+      if (result.errorMessage.ends_with("(it is a directory)")) result.errorMessage += "; use -r to walk it";
+    } catch (const std::exception& error) {
+      result.errorClass = "std::exception";
+      result.errorMessage = error.what();
+    }
+    if (walk) result.steps = walk->Steps();
+    return result;
+  }
+
+  const IdentifyOptions& iOptions;
+  const IMR_TCore iCore;
+  std::string iCwd;
+};
+
+// Shows "imr: N files" on standard error while a long batch runs on a
+// terminal.
+class Progress {
+ public:
+  Progress() : iShown(isatty(STDERR_FILENO) != 0) {}
+  void Update(std::size_t done) {
+    if (!iShown || done < 100) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - iLast < std::chrono::milliseconds(200)) return;
+    iLast = now;
+    iDrawn = true;
+    std::fprintf(stderr, "\rimr: %zu files", done);
+    std::fflush(stderr);
+  }
+  ~Progress() {
+    if (iDrawn) std::fprintf(stderr, "\r\033[K");
+  }
+
+ private:
   bool iShown;
+  bool iDrawn = false;
   std::chrono::steady_clock::time_point iLast;
 };
+
+// Prints outcomes as they come, in input order; the exit status.
+class Printer {
+ public:
+  void Print(const Outcome& outcome) {
+    std::fwrite(outcome.line.data(), 1, outcome.line.size(), stdout);
+    std::fputc('\n', stdout);
+    iAllRecognized = iAllRecognized && outcome.recognized;
+    iProgress.Update(++iPrinted);
+  }
+  int Status() const { return iAllRecognized ? 0 : 1; }
+
+ private:
+  bool iAllRecognized = true;
+  std::size_t iPrinted = 0;
+  Progress iProgress;
+};
+
+// One thread: describe and print, file after file.
+void RunInline(PathSource& source, const Describer& describer, Printer& printer) {
+  while (std::optional<Input> input = source.Next()) printer.Print(describer.Describe(*input));
+}
+
+// Several threads take the inputs in chunks, so that the threads and the
+// printer meet once per chunk, not once per file; the printer prints the
+// chunks in order.  At most a few chunks per thread wait to be printed, so
+// memory stays flat whatever the number of files.
+void RunThreaded(PathSource& source, const Describer& describer, Printer& printer, unsigned int jobs) {
+  constexpr std::size_t kChunk = 16;
+  const std::size_t window = 4 * static_cast<std::size_t>(jobs);
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::deque<std::optional<std::vector<Outcome>>> pending;  // chunks from `printed` on
+  std::size_t taken = 0;    // chunks handed out
+  std::size_t printed = 0;  // chunks printed
+  bool exhausted = false;
+
+  auto work = [&] {
+    for (;;) {
+      std::vector<Input> inputs;
+      std::size_t chunk;
+      {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return exhausted || taken - printed < window; });
+        if (exhausted) return;
+        while (inputs.size() < kChunk) {
+          std::optional<Input> input = source.Next();
+          if (!input) {
+            exhausted = true;
+            break;
+          }
+          inputs.push_back(std::move(*input));
+        }
+        if (inputs.empty()) {
+          changed.notify_all();
+          return;
+        }
+        chunk = taken++;
+        pending.emplace_back();
+      }
+      std::vector<Outcome> outcomes;
+      outcomes.reserve(inputs.size());
+      for (const Input& input : inputs) outcomes.push_back(describer.Describe(input));
+      std::lock_guard lock(mutex);
+      pending[chunk - printed] = std::move(outcomes);
+      if (chunk == printed || exhausted) changed.notify_all();
+    }
+  };
+  std::vector<std::thread> workers;
+  for (unsigned int j = 0; j < jobs; ++j) workers.emplace_back(work);
+  for (;;) {
+    std::vector<Outcome> outcomes;
+    {
+      std::unique_lock lock(mutex);
+      changed.wait(lock, [&] { return (!pending.empty() && pending.front()) || (exhausted && pending.empty()); });
+      if (pending.empty()) break;
+      outcomes = std::move(*pending.front());
+      pending.pop_front();
+      ++printed;
+      changed.notify_all();  // a worker may take the next chunk
+    }
+    for (const Outcome& outcome : outcomes) printer.Print(outcome);
+  }
+  for (std::thread& worker : workers) worker.join();
+}
 
 }  // namespace
 
 int RunIdentify(const IdentifyOptions& options) {
-  std::vector<std::string> paths = options.paths;
-  if (!options.filesFrom.empty() && !ReadPathList(options.filesFrom, paths)) {
-    std::cerr << "imr: cannot read the list of files " << options.filesFrom << "\n";
-    return 2;
-  }
-  std::vector<Input> inputs;
-  for (const std::string& path : paths) AddPath(path, options.recursive, inputs);
-
   if (options.noCache || options.explain) {
     IMR_TCore::sReadFromCache = false;
     IMR_TCore::sWriteToCache = false;
   }
-  const IMR_TCore core;
-  const std::size_t count = inputs.size();
-  std::vector<std::optional<std::string>> lines(count);
-  std::vector<char> recognized(count, 0);
-  std::mutex mutex;
-  std::condition_variable ready;
-  std::atomic<std::size_t> next{0};
-
-  auto work = [&]() {
-    for (std::size_t i = next++; i < count; i = next++) {
-      std::string line;
-      bool ok = false;
-      if (!inputs[i].problem.empty()) {
-        line = options.json ? DescribeJson({inputs[i].path, false, {}, "imr", inputs[i].problem, {}})
-                            : inputs[i].path + ": error: " + inputs[i].problem;
-      } else {
-        IdentifyResult result = Identify(core, inputs[i].path, options);
-        ok = result.recognized;
-        line = options.json ? DescribeJson(result) : DescribeLine(result);
-      }
-      std::lock_guard lock(mutex);
-      lines[i] = std::move(line);
-      recognized[i] = ok;
-      ready.notify_one();
-    }
-  };
-  unsigned int jobs = options.jobs ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
-  jobs = static_cast<unsigned int>(std::min<std::size_t>(jobs, std::max<std::size_t>(count, 1)));
-  std::vector<std::thread> workers;
-  for (unsigned int j = 0; j < jobs; ++j) workers.emplace_back(work);
-
-  bool allRecognized = true;
-  {
-    Progress progress(count);
-    for (std::size_t printed = 0; printed < count; ++printed) {
-      std::string line;
-      {
-        std::unique_lock lock(mutex);
-        ready.wait(lock, [&] { return lines[printed].has_value(); });
-        line = std::move(*lines[printed]);
-        lines[printed].reset();
-        allRecognized = allRecognized && recognized[printed];
-      }
-      std::cout << line << '\n';
-      progress.Update(printed + 1);
-    }
+  PathSource source(options.paths, options.filesFrom, options.recursive);
+  const Describer describer(options);
+  Printer printer;
+  const unsigned int jobs = options.jobs ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
+  if (jobs == 1) {
+    RunInline(source, describer, printer);
+  } else {
+    RunThreaded(source, describer, printer, jobs);
   }
-  for (std::thread& worker : workers) worker.join();
-  std::cout.flush();
-  return allRecognized ? 0 : 1;
+  std::fflush(stdout);
+  if (!source.ListError().empty()) {
+    std::cerr << "imr: --files-from " << options.filesFrom << ": " << source.ListError() << "\n";
+    return 2;
+  }
+  return printer.Status();
 }
