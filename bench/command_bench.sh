@@ -28,14 +28,14 @@ while IFS= read -r path; do
   cp "$path" "$scratch/files/$n.${path##*.}" 2> /dev/null || cp "$path" "$scratch/files/$n"
 done < "$list"
 find "$scratch/files" -type f | sort > "$scratch/all"
-"$imr" identify --no-cache --level 2 -j 1 --files-from "$scratch/all" --json |
-  /usr/bin/python3 -c '
+"$imr" identify --no-cache --level 2 -j 1 --files-from "$scratch/all" --json > "$scratch/described" || true
+/usr/bin/python3 -c '
 import json, sys
 images, others = open(sys.argv[1], "w"), open(sys.argv[2], "w")
 for line in sys.stdin:
     result = json.loads(line)
     (images if result["recognized"] else others).write(result["path"] + "\n")
-' "$scratch/images" "$scratch/others"
+' "$scratch/images" "$scratch/others" < "$scratch/described"
 : > "$scratch/empty"
 echo "$(wc -l < "$scratch/images") image files, $(wc -l < "$scratch/others") other files"
 

@@ -22,6 +22,8 @@ constexpr std::size_t kCompressFrom = 1024;
 // The largest value the store writes: a packed form of kMaxValue bytes,
 // behind its first byte (and a deflated one's length).
 constexpr std::size_t kMaxStored = PXC_TMetadata::kMaxValue + 1 + sizeof(std::uint32_t);
+// What a first read offers: most values are smaller.
+constexpr std::size_t kFirstRead = 4096;
 
 std::string AttributeName(const ZQ_TString& key) { return "user.imr." + key.Std(); }
 
@@ -71,13 +73,20 @@ ZQ_TString PXC_TMetadata::FilePath() const {
 ZQ_TObject* PXC_TMetadata::GetKeyObject(const ZQ_TString& key) const {
   const ZQ_TString path = FilePath();
   const std::string name = AttributeName(key);
-  // One call: no value this store writes is larger than the buffer, and a
-  // larger one is not one of its values.
-  thread_local std::vector<std::uint8_t> buffer(kMaxStored);
-  const ssize_t got = ::getxattr(path.Narrow(), name.c_str(), buffer.data(), buffer.size());
+  // Most values fit a small buffer and take one call; the kernel sets aside
+  // as much as it is offered, so a larger value is sized first.
+  thread_local std::vector<std::uint8_t> buffer(kFirstRead);
+  buffer.resize(kFirstRead);
+  ssize_t got = ::getxattr(path.Narrow(), name.c_str(), buffer.data(), buffer.size());
+  while (got < 0 && errno == ERANGE) {
+    const ssize_t size = ::getxattr(path.Narrow(), name.c_str(), nullptr, 0);
+    if (size < 0) break;
+    if (static_cast<std::size_t>(size) > kMaxStored) Refuse(__LINE__, false, path, "value too large");
+    buffer.resize(static_cast<std::size_t>(size));
+    got = ::getxattr(path.Narrow(), name.c_str(), buffer.data(), buffer.size());  // ERANGE: it grew
+  }
   if (got < 0) {
     if (errno == ENODATA) return nullptr;
-    if (errno == ERANGE) Refuse(__LINE__, false, path, "value too large");
     FromErrno(__LINE__, errno, false, path);
   }
   const std::span<const std::uint8_t> stored(buffer.data(), static_cast<std::size_t>(got));

@@ -74,8 +74,24 @@ std::string Encode(std::string_view path) {
   return out;
 }
 
+// Whether `path` is absolute and has no "." or ".." parts, no empty ones and
+// no trailing slash: what Normalise gives, and most paths are.
+bool IsNormal(std::string_view path) {
+  if (path.empty() || path[0] != '/') return false;
+  if (path.size() == 1) return true;
+  std::size_t start = 1;
+  for (;;) {
+    const std::size_t slash = path.find('/', start);
+    const std::string_view part = path.substr(start, slash == std::string_view::npos ? slash : slash - start);
+    if (part.empty() || part == "." || part == "..") return false;
+    if (slash == std::string_view::npos) return true;
+    start = slash + 1;
+  }
+}
+
 // `path` made absolute and cleaned of "." and ".." parts and double slashes.
 std::string Normalise(std::string_view path) {
+  if (IsNormal(path)) return std::string(path);
   std::string absolute;
   if (path.empty() || path[0] != '/') {
     std::vector<char> cwd(4096);
@@ -198,6 +214,12 @@ ZQ_TURL::ZQ_TURL(const ZQ_TString& text) {
   } else if (scheme == "file") {
     std::string_view rest = view.substr(5);
     if (StartsWith(rest, "//")) rest.remove_prefix(2);
+    // Already in the form this class writes: kept as it is (packed URLs are).
+    if (rest.size() + sizeof kFilePrefix - 1 == view.size() && rest.find('%') == std::string_view::npos &&
+        IsNormal(rest)) {
+      iText = text;
+      return;
+    }
     if (!StartsWith(rest, "/")) {
       // file://host/path: the host part is dropped
       std::size_t slash = rest.find('/');
