@@ -67,14 +67,17 @@ IMR_TCore::IMR_TCore(const ZQ_TString& key, const ZQ_TList* plugins) : IMR_TCore
 
 IMR_TCore::IMR_TCore(const IMR_TCore& other)
     : ZQ_IInterface(), ZQ_TObject(), IMR_TTicketAccess(), iPlugins(other.iPlugins),
-      iDefaultList(other.iDefaultList), iStrategy(other.iStrategy) {}
+      iDefaultList(other.iDefaultList), iImageBound(other.iImageBound), iStrategy(other.iStrategy) {}
 
 IMR_TCore& IMR_TCore::operator=(const IMR_TCore& other) {
   iPlugins = other.iPlugins;
   iDefaultList = other.iDefaultList;
+  iImageBound = other.iImageBound;
   iStrategy = other.iStrategy;
   return *this;
 }
+
+std::uint32_t IMR_TCore::ImageBound() const { return iImageBound != 0 ? iImageBound : IMR_Bounds().images; }
 
 IMR_TCore::~IMR_TCore() {
   IMR_TRACE(0x04, "IMR_TCore destructor of %p\n", static_cast<void*>(this));
@@ -145,11 +148,16 @@ void IMR_TCore::UnlockSharedResource() {
 namespace {
 
 // The ticket's plugin list; PXC_EImageTicketKeyNotFound when it has none.
-ZQ_TList& TicketPlugins(ZQ_TDict& internal) {
-  ZQ_TAny* entry = internal.ValueOfKey(kPluginsKey);
-  ZQ_TList* list = entry ? entry->DynamicCast<ZQ_TList>() : nullptr;
+// Reading it leaves the dictionary shared with the ticket's copies.
+const ZQ_TList& TicketPlugins(const ZQ_TDict& internal) {
+  const ZQ_TAny* entry = internal.ValueOfKey(kPluginsKey);
+  const ZQ_TList* list = entry ? entry->DynamicCast<ZQ_TList>() : nullptr;
   if (list == nullptr) IMR_THROW_DATA(PXC_EImageTicketKeyNotFound, "No plugin list %s", kPluginsKey);
   return *list;
+}
+ZQ_TList& MutableTicketPlugins(ZQ_TDict& internal) {
+  TicketPlugins(std::as_const(internal));
+  return *internal.ValueOfKey(kPluginsKey)->DynamicCast<ZQ_TList>();
 }
 
 ZQ_TString TextAt(const ZQ_TList& list, std::uint32_t index) {
@@ -174,14 +182,22 @@ bool IMR_TCore::FillUpImageTicket(PXC_TImageTicket& ticket, const PXC_IBuffer& b
                                   IMR_TImageTypes types) {
   bool found = false;
   try {
-    if (context != nullptr) TicketPlugins(Internal(ticket)) = context->PluginList();
+    // The context's list; left as it is when the ticket holds it already, so
+    // that the tickets of a file's images share one Internal dictionary.
+    if (context != nullptr) {
+      const ZQ_TAny* held = std::as_const(Internal(ticket)).ValueOfKey(kPluginsKey);
+      const ZQ_TList* list = held ? held->DynamicCast<ZQ_TList>() : nullptr;
+      if (list == nullptr || !list->SharesStorage(context->PluginList())) {
+        MutableTicketPlugins(Internal(ticket)) = context->PluginList();
+      }
+    }
     std::uint32_t restarts = 0;
-    while (!found && !TicketPlugins(Internal(ticket)).IsEmpty()) {
+    while (!found && !TicketPlugins(std::as_const(Internal(ticket))).IsEmpty()) {
       IMR_TPluginStatus status;
       ZQ_TString name;
       ZQ_TString key;
       try {
-        const ZQ_TList& plugins = TicketPlugins(Internal(ticket));
+        const ZQ_TList& plugins = TicketPlugins(std::as_const(Internal(ticket)));
         name = TextAt(plugins, 0);
         key = TextAt(plugins, 1);
         IMR_IPlugin& plugin = PluginByName(name, key);
@@ -189,7 +205,7 @@ bool IMR_TCore::FillUpImageTicket(PXC_TImageTicket& ticket, const PXC_IBuffer& b
         if (context == nullptr) {
           ZQ_TLockGuard lock(IMR_PluginLock(), !plugin.IsSafePlugin(level));
           context = plugin.CreateContextPlugin(ticket.File(), &buffer, level, types,
-                                               TicketPlugins(Internal(ticket)));
+                                               TicketPlugins(std::as_const(Internal(ticket))));
         }
         if (context == nullptr) {
           ZQ_TLockGuard lock(IMR_PluginLock(), !plugin.IsSafePlugin(level));
@@ -219,7 +235,7 @@ bool IMR_TCore::FillUpImageTicket(PXC_TImageTicket& ticket, const PXC_IBuffer& b
           found = true;
           break;
         case IMR_PS_NOT_RECOGNIZED: {
-          ZQ_TList& plugins = TicketPlugins(Internal(ticket));
+          ZQ_TList& plugins = MutableTicketPlugins(Internal(ticket));
           plugins.RemoveHead();
           plugins.RemoveHead();
           delete context;
@@ -227,7 +243,7 @@ bool IMR_TCore::FillUpImageTicket(PXC_TImageTicket& ticket, const PXC_IBuffer& b
           break;
         }
         case IMR_PS_ABORT:
-          TicketPlugins(Internal(ticket)).Clear();
+          MutableTicketPlugins(Internal(ticket)).Clear();
           delete context;
           context = nullptr;
           break;
@@ -253,6 +269,12 @@ bool IMR_TCore::FillUpImageTicket(PXC_TImageTicket& ticket, const PXC_IBuffer& b
       }
     }
   } catch (const IMR_EMagicInvalidMagicEntry&) {
+    throw;
+  } catch (const PXC_EBuffer&) {
+    // The file cannot be read as it was opened (it changed while it was):
+    // a read error, not a file that no plugin knows.
+    delete context;
+    context = nullptr;
     throw;
   } catch (...) {
     found = false;

@@ -287,8 +287,10 @@ using IMR_TFindCallback = bool (*)(PXC_TImageTicket& ticket, class IMR_TCore& co
 // Bounds: the walk over one image's plugins restarts at most
 // "/Resources/Modules/IMR/Bounds/Restarts" times (default 64) on status 3 or
 // an unknown status, and a file yields at most
-// "/Resources/Modules/IMR/Bounds/Images" images (default 65536); hitting
-// either writes one log entry and ends that walk.  SmartID describes a
+// "/Resources/Modules/IMR/Bounds/Images" images (default 16384, a core may
+// set its own); hitting either writes one log entry and ends that walk.
+// With the image bound, what one file's description holds stays bounded
+// whatever the file declares (about 1 KiB per image).  SmartID describes a
 // dependency at most once per thread at a time: a dependency already being
 // described further up (a cycle) counts by its file facts alone, and the
 // chain of nested dependencies is cut at 32.
@@ -346,6 +348,9 @@ class IMR_TCore : public ZQ_TObject, protected IMR_TTicketAccess {
   ZQ_TString SmartIDStr(PXC_TImageProxy& proxy, std::uint8_t radix) const;
 
   const ZQ_TList& PluginList() const { return iPlugins; }
+  // The most images this core describes of one file; 0: the configured bound.
+  std::uint32_t ImageBound() const;
+  void SetImageBound(std::uint32_t images) { iImageBound = images; }
   bool UsesDefaultList() const { return iDefaultList; }
   IMR_TCacheStrategy CacheStrategy() const { return iStrategy; }
   void AddToPluginList(const ZQ_TString& name, const ZQ_TString& key, bool atEnd);
@@ -428,6 +433,7 @@ class IMR_TCore : public ZQ_TObject, protected IMR_TTicketAccess {
 
   ZQ_TList iPlugins;
   bool iDefaultList = false;
+  std::uint32_t iImageBound = 0;
   IMR_TCacheStrategy iStrategy = IMR_CS_ALL;
 };
 

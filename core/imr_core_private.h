@@ -12,7 +12,7 @@ ZQ_TRWLock& IMR_SharedResourceLock();
 // Limits that keep a misbehaving plugin or file from hanging a detection.
 struct IMR_TBounds {
   std::uint32_t restarts = 64;   // restarts of one image's plugin walk
-  std::uint32_t images = 65536;  // images described for one file
+  std::uint32_t images = 16384;  // images described for one file
 };
 const IMR_TBounds& IMR_Bounds();
 

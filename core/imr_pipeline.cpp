@@ -93,9 +93,9 @@ const ZQ_TListKey* IMR_TCore::FillUpImageProxy(bool clear, PXC_TImageProxy& prox
       for (;; ++image) {
         if (!FillUpImageTicket(ticket, run, level, image, context.plugin, cacheable, types)) break;
         // Only an image beyond the bound that exists is worth the log entry.
-        if (image >= IMR_Bounds().images) {
+        if (image >= ImageBound()) {
           ZQMESG_Log("IMR_CORE: %s yields more than %u images; the rest is not described\n",
-                     url.Text().Narrow(), IMR_Bounds().images);
+                     url.Text().Narrow(), ImageBound());
           break;
         }
         if (ticket.FillLevel() != PXC_FL_EMBEDDED) {

@@ -17,9 +17,9 @@ bool IMR_TCore::FindImage(const ZQ_TURL& url, IMR_TFindCallback callback, void* 
       if (!FillUpImageTicket(ticket, buffer, PXC_FL_FORMAT, image, context.plugin, cacheable, types)) {
         break;
       }
-      if (image >= IMR_Bounds().images) {
+      if (image >= ImageBound()) {
         ZQMESG_Log("IMR_CORE: %s yields more than %u images; the rest is not described\n",
-                   url.Text().Narrow(), IMR_Bounds().images);
+                   url.Text().Narrow(), ImageBound());
         break;
       }
       if (ticket.FillLevel() != PXC_FL_EMBEDDED &&

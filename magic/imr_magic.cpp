@@ -681,6 +681,8 @@ IMR_TPluginStatus IMR_TMagic::ImageInfo(const PXC_IBuffer& buffer, PXC_TImageTic
         bool passed;
         try {
           passed = (*chain)(item.argument, buffer, ticket, pluginRequested, chainLevel, index);
+        } catch (const PXC_EBuffer&) {
+          throw;  // the file could not be read (it changed while it was): not the entry's fault
         } catch (...) {
           if (IMR_Tracing(0x04)) {
             try {
@@ -713,6 +715,8 @@ IMR_TPluginStatus IMR_TMagic::ImageInfo(const PXC_IBuffer& buffer, PXC_TImageTic
           return pluginRequested ? IMR_PS_RECOGNIZED_LIST_CHANGED : IMR_PS_RECOGNIZED;
         }
       }
+    } catch (const PXC_EBuffer&) {
+      throw;
     } catch (const ZQ_EException& error) {
       IMR_TRACE(0x04, "IMR_TMagic::ImageInfo(this=%p) - Exception occured %s\n",
                 static_cast<void*>(this),

@@ -117,6 +117,9 @@ class ZQ_TList : public ZQ_TObject,
   // Moves the entry at `index` to the tail, keeping the others in order.
   void MoveToTail(std::uint32_t index);
   void Clear() { iStore.Reset(); }
+  // True when this list and `other` share their storage: one is a copy of
+  // the other and neither was changed since.
+  bool SharesStorage(const ZQ_TList& other) const { return iStore.SameBlock(other.iStore); }
 
   const Entry* begin() const;
   const Entry* end() const;

@@ -50,4 +50,12 @@ TEST(Bounds, ImagesOfOneFile) {
               images > 100 ? 2u : 0u)
         << log.Text();
   }
+  // A core's own bound.
+  LogCapture log;
+  IMR_TCore bounded(&plugins);
+  bounded.SetImageBound(7);
+  PXC_TImageProxy proxy;
+  bounded.FillImageProxy(proxy, url, PXC_FL_ALL_IMAGES, IMR_IT_ALL);
+  EXPECT_EQ(proxy.Entries(), 7u);
+  EXPECT_EQ(Count(log.Text(), "yields more than 7 images"), 1u) << log.Text();
 }

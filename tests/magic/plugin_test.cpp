@@ -1,6 +1,8 @@
 // The magic plugin over provider tables registered by the tests: statuses,
 // selection items and their arguments, precedence, lazily added entries, and
 // the process-wide tables and selections they live in.
+#include <unistd.h>
+
 #include <list>
 
 #include "magic_test_support.h"
@@ -183,6 +185,25 @@ TEST(LazyEntries, AddedOnFirstUseAndAppendedToTheDefaultSelection) {
       ZQ_TString("IMR_TMatch"), ZQ_TString("PT_LOADED_LATER"),
       reinterpret_cast<PXC_TDynamicLoader::Function>(+[] { return kOne; }));
   EXPECT_EQ(Describe(loaded, "A-").ticket.FileFormat(), ZQ_TString("ONE"));
+}
+
+// A file that shrinks while its chains run is a file that cannot be read,
+// not an invalid entry.
+TEST(Plugin, AFileThatChangesUnderTheChainsIsAReadError) {
+  IMR_TMagic::AddMagicEntry(ZQ_TString("PT_FAR"), Table({{"[0]==0x41", "?*4l4=END", "FileFormat=FAR", "FillLevel=2"}}));
+  const testsupport::TempDir dir;
+  std::string bytes(9000, 'x');
+  bytes[0] = 'A';
+  bytes[4] = static_cast<char>(8000 & 0xFF);
+  bytes[5] = static_cast<char>(8000 >> 8);
+  bytes[6] = bytes[7] = 0;
+  bytes.replace(8100, 3, "END");
+  testsupport::WriteFile(dir / "far", bytes);
+  const PXC_TBuffer buffer(ZQ_TURL::FromPath(ZQ_TString(dir / "far")), 0, 0, 4096);
+  IMR_TMagic plugin(List({"PT_FAR"}));
+  PXC_TImageTicket ticket;
+  ASSERT_EQ(::truncate((dir / "far").c_str(), 100), 0);
+  EXPECT_THROW(plugin.ImageInfo(buffer, ticket, PXC_FL_FORMAT, 0, IMR_IT_ALL), PXC_EBuffer);
 }
 
 TEST(LazyEntries, InvalidProviderTextKeepsTheChainsBuiltBeforeIt) {

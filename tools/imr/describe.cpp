@@ -177,18 +177,25 @@ std::string SummaryLine(const IdentifyResult& result) {
 }
 
 std::string DescribeJson(const IdentifyResult& result) {
-  Json object;
-  object["path"] = result.path;
-  object["recognized"] = result.recognized;
-  object["selected"] = result.recognized ? Json(result.proxy.IndexOfSelected()) : Json(nullptr);
-  object["error"] = result.errorClass.empty()
-                        ? Json(nullptr)
-                        : Json{{"class", result.errorClass}, {"message", result.errorMessage}};
-  Json images = Json::array();
+  // The images are written one at a time: a file of many images never has
+  // all of them as JSON values at once.
+  auto dump = [](const Json& value) { return value.dump(-1, ' ', false, Json::error_handler_t::replace); };
+  Json head;
+  head["path"] = result.path;
+  head["recognized"] = result.recognized;
+  head["selected"] = result.recognized ? Json(result.proxy.IndexOfSelected()) : Json(nullptr);
+  head["error"] = result.errorClass.empty()
+                      ? Json(nullptr)
+                      : Json{{"class", result.errorClass}, {"message", result.errorMessage}};
+  std::string text = dump(head);
+  text.pop_back();  // the closing brace
+  text += ",\"images\":[";
   for (std::uint32_t i = 0; result.recognized && i < result.proxy.Entries(); ++i) {
-    images.push_back(TicketJson(result.proxy.TicketAt(i)));
+    if (i > 0) text += ',';
+    text += dump(TicketJson(result.proxy.TicketAt(i)));
   }
-  object["images"] = images;
-  if (!result.steps.empty()) object["explain"] = StepsJson(result.steps);
-  return object.dump(-1, ' ', false, Json::error_handler_t::replace);
+  text += ']';
+  if (!result.steps.empty()) text += ",\"explain\":" + dump(StepsJson(result.steps));
+  text += '}';
+  return text;
 }

@@ -27,6 +27,7 @@ struct Outcome {
 class Describer {
  public:
   explicit Describer(const IdentifyOptions& options) : iOptions(options) {
+    iCore.SetImageBound(options.maxImages);
     // Relative paths are made absolute once, not for every file.
     char* cwd = ::getcwd(nullptr, 0);
     if (cwd != nullptr) iCwd = cwd;
@@ -72,7 +73,7 @@ class Describer {
   }
 
   const IdentifyOptions& iOptions;
-  const IMR_TCore iCore;
+  IMR_TCore iCore;
   std::string iCwd;
 };
 

@@ -17,6 +17,7 @@ struct IdentifyOptions {
   PXC_TFillLevel level = PXC_FL_DEPENDENCIES;
   IMR_TImageTypes types = IMR_IT_MAIN | IMR_IT_THUMBNAIL | IMR_IT_PREVIEW;
   unsigned int jobs = 0;  // 0: one per core
+  std::uint32_t maxImages = 0;  // images described per file; 0: the configured bound
 };
 
 // Returns the exit status: 0 when every file was recognised, 1 otherwise,

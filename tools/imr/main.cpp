@@ -38,6 +38,10 @@ int main(int argc, char** argv) {
                               "Kinds of embedded image to describe: 0x01 main, 0x02 thumbnails, "
                               "0x04 previews, 0x78 auxiliary images and pages (default 7; results "
                               "are cached for masks up to 7)");
+  identifyCommand->add_option("--max-images", identify.maxImages,
+                              "Describe at most N images of each file (default 16384); the rest is "
+                              "left out, with a note on standard error")
+      ->check(CLI::Range(1u, 1u << 24));
   identifyCommand->add_flag("-r,--recursive", identify.recursive, "Walk directories");
   identifyCommand->add_option("-j,--jobs", identify.jobs, "Worker threads (default: one per core)")
       ->check(CLI::Range(1, 256));
