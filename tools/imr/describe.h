@@ -1,20 +1,9 @@
-// What `imr identify` prints for one file: a line of text or a JSON object.
+// What `imr identify` prints for one file as a line of text.
 #pragma once
 
 #include <string>
 
-#include "core/imr_core.h"
+#include "describe/description.h"
 
-// The outcome of describing one file.
-struct IdentifyResult {
-  std::string path;           // as the user named it
-  bool recognized = false;
-  PXC_TImageProxy proxy;      // filled when recognised
-  std::string errorClass;     // the exception's class when not recognised
-  std::string errorMessage;   // its text (with the cause, for a read failure)
-};
-
-// "path: TIFF 6.0, main image, 2480 x 3508 px, 300 dpi, CMYK, 2 images"
+// "path: TIFF 6.0 (image/tiff), main image, 2480 x 3508 px, 300 dpi, CMYK, 2 images"
 std::string DescribeLine(const IdentifyResult& result);
-// One JSON object on one line.
-std::string DescribeJson(const IdentifyResult& result);

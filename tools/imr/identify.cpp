@@ -62,25 +62,6 @@ bool ReadPathList(const std::string& source, std::vector<std::string>& paths) {
   return true;
 }
 
-IdentifyResult Identify(const IMR_TCore& core, const std::string& path, const IdentifyOptions& options) {
-  IdentifyResult result;
-  result.path = path;
-  try {
-    core.FillImageProxy(result.proxy, ZQ_TURL::FromPath(ZQ_TString(path)), options.level,
-                        options.types);
-    result.recognized = true;
-  } catch (const ZQ_EException& error) {
-    result.errorClass = error.ClassName();
-    // A read failure carries its cause, which names the file and the reason.
-    const ZQ_EException* cause = error.Data().DynamicCast<ZQ_EException>();
-    result.errorMessage = (cause ? cause->Text() : error.Text()).Std();
-  } catch (const std::exception& error) {
-    result.errorClass = "std::exception";
-    result.errorMessage = error.what();
-  }
-  return result;
-}
-
 // Shows "imr: done/total files" on standard error while a long batch runs on
 // a terminal.
 class Progress {
@@ -135,7 +116,7 @@ int RunIdentify(const IdentifyOptions& options) {
         line = options.json ? DescribeJson({inputs[i].path, false, {}, "imr", inputs[i].problem})
                             : inputs[i].path + ": error: " + inputs[i].problem;
       } else {
-        IdentifyResult result = Identify(core, inputs[i].path, options);
+        IdentifyResult result = DescribeFile(core, inputs[i].path, options.level, options.types);
         ok = result.recognized;
         line = options.json ? DescribeJson(result) : DescribeLine(result);
       }
