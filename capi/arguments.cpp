@@ -58,8 +58,8 @@ imr_status CheckRequest(int level, unsigned types) {
                                     std::to_string(IMR_LEVEL_MIN) + " to " + std::to_string(IMR_LEVEL_MAX));
   }
   if (types > IMR_TYPES_ALL) {
-    return Fail(IMR_E_ARGUMENT, "image type mask " + std::to_string(types) + " is beyond " +
-                                    std::to_string(IMR_TYPES_ALL));
+    return Fail(IMR_E_ARGUMENT,
+                "image type mask " + std::to_string(types) + " is beyond " + std::to_string(IMR_TYPES_ALL));
   }
   return IMR_OK;
 }

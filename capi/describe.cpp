@@ -13,7 +13,7 @@ using Json = nlohmann::ordered_json;
 
 // A description and the texts and images it points into.
 struct imr_result {
-  imr_description description{};
+  imr_description description{"", 0, -1, "", "", "", "", "", 0, nullptr};
   std::deque<std::string> texts;  // stable addresses while it grows
   std::vector<imr_image> images;
 
@@ -34,8 +34,8 @@ struct imr_result {
     for (const Json& image : object["images"]) images.push_back(Image(image));
     description.image_count = images.size();
     description.images = images.data();
-    const bool selected = description.selected >= 0 &&
-                          static_cast<std::size_t>(description.selected) < images.size();
+    const bool selected =
+        description.selected >= 0 && static_cast<std::size_t>(description.selected) < images.size();
     description.format = selected ? images[description.selected].file_format : "";
     description.version = selected ? images[description.selected].file_format_version : "";
     description.mime = selected ? images[description.selected].mime : "";
@@ -83,8 +83,7 @@ namespace {
 // Describes `path` for the C interface: the JSON description of the file in
 // `json` and the status it comes to.  Anything but IMR_OK with `json` empty
 // means the file was not examined.
-imr_status Describe(imr_detector* detector, const char* path, int level, unsigned types,
-                    std::string& json) {
+imr_status Describe(imr_detector* detector, const char* path, int level, unsigned types, std::string& json) {
   std::shared_ptr<const IMR_TCore> core;
   if (imr_status status = FindDetector(detector, core); status != IMR_OK) return status;
   if (imr_status status = CheckPath(path, "path"); status != IMR_OK) return status;
@@ -146,8 +145,8 @@ imr_status imr_describe_json(imr_detector* detector, const char* path, int level
   });
 }
 
-imr_status imr_describe_json_many(imr_detector* detector, const char* const* paths, size_t count,
-                                  int level, unsigned types, char** json) {
+imr_status imr_describe_json_many(imr_detector* detector, const char* const* paths, size_t count, int level,
+                                  unsigned types, char** json) {
   return Guarded([&] {
     if (json == nullptr) return Fail(IMR_E_ARGUMENT, "the JSON pointer is null");
     *json = nullptr;

@@ -37,8 +37,7 @@ imr_status SetUpLibrary(const char* configPath) {
   }
   if (configPath != nullptr) {
     const char* previous = std::getenv("IMR_CONFIG");
-    const std::optional<std::string> before =
-        previous ? std::optional<std::string>(previous) : std::nullopt;
+    const std::optional<std::string> before = previous ? std::optional<std::string>(previous) : std::nullopt;
     LoadConfiguration(std::string(configPath));
     const ZQ_TString error = PXC_CfsWrap().LoadError();
     if (!error.IsEmpty()) {

@@ -11,11 +11,11 @@
 
 // The outcome of describing one file.
 struct IdentifyResult {
-  std::string path;           // as the user named it
+  std::string path;  // as the user named it
   bool recognized = false;
-  PXC_TImageProxy proxy;      // filled when recognised
-  std::string errorClass;     // the exception's class when not recognised
-  std::string errorMessage;   // its text (with the cause, for a read failure)
+  PXC_TImageProxy proxy;     // filled when recognised
+  std::string errorClass;    // the exception's class when not recognised
+  std::string errorMessage;  // its text (with the cause, for a read failure)
 };
 
 // Inside a handler: the class and message of the exception being handled

@@ -12,9 +12,11 @@ struct FormatFacts {
   std::string description;
   std::string mime;
   std::vector<std::string> extensions;  // without dots, the usual one first
-  std::string module;  // the module that describes it in depth; empty when
-                       // only the magic entries recognise it
-  std::string depth;   // "recognised", "geometry", "images", "details" or "dependencies"
+  // The module that describes it in depth; empty when only the magic entries
+  // recognise it.
+  std::string module;
+  // "recognised", "geometry", "images", "details" or "dependencies".
+  std::string depth;
 };
 
 // Every listed format, in the order formats are tried.  Read from the

@@ -58,6 +58,12 @@ class Detector:
         """Closes the detector; further calls raise DetectorClosed."""
         _check(LIB.imr_close(self._handle))
 
+    def __del__(self):
+        # A detector dropped without close() lets go of the library's.
+        handle = getattr(self, "_handle", None)
+        if handle is not None and LIB is not None:
+            LIB.imr_close(handle)
+
     def __enter__(self):
         return self
 

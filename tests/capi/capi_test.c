@@ -15,16 +15,16 @@
 
 static int passed, failed;
 
-#define CHECK(condition, ...)                                       \
-  do {                                                              \
-    if (condition) {                                                \
-      ++passed;                                                     \
-    } else {                                                        \
-      ++failed;                                                     \
+#define CHECK(condition, ...)                                         \
+  do {                                                                \
+    if (condition) {                                                  \
+      ++passed;                                                       \
+    } else {                                                          \
+      ++failed;                                                       \
       fprintf(stderr, "%s:%d: %s: ", __FILE__, __LINE__, #condition); \
-      fprintf(stderr, __VA_ARGS__);                                 \
-      fputc('\n', stderr);                                          \
-    }                                                               \
+      fprintf(stderr, __VA_ARGS__);                                   \
+      fputc('\n', stderr);                                            \
+    }                                                                 \
   } while (0)
 
 static const char* corpus;
@@ -194,8 +194,8 @@ static void TestSmartIdAndFormats(void) {
     snprintf(depth, sizeof depth, " %s ", f->depth);
     CHECK(strchr(f->mime, '/') && *f->description && f->extension_count > 0 && strstr(depths, depth),
           "%s: %s [%zu] %s", f->name, f->mime, f->extension_count, f->depth);
-    CHECK((strcmp(f->depth, "recognised") == 0) == (*f->module == '\0'), "%s: %s %s", f->name,
-          f->module, f->depth);
+    CHECK((strcmp(f->depth, "recognised") == 0) == (*f->module == '\0'), "%s: %s %s", f->name, f->module,
+          f->depth);
     for (size_t k = 0; k < f->extension_count; ++k) {
       CHECK(*f->extensions[k] && !strchr(f->extensions[k], '.'), "%s: %s", f->name, f->extensions[k]);
     }
@@ -211,6 +211,9 @@ static void TestSmartIdAndFormats(void) {
 static void TestBadInput(void) {
   imr_detector* detector = Open(0);
   imr_result* result = imr_result_new();
+  const imr_description* empty = imr_result_description(result);
+  CHECK(*empty->path == '\0' && *empty->format == '\0' && empty->selected == -1 && empty->image_count == 0,
+        "a new result is empty");
   const char* png = Corpus("PNG.png");
   char* json = NULL;
   uint32_t id = 0;
@@ -267,16 +270,19 @@ static void TestBadInput(void) {
   CHECK(imr_close(closing) == IMR_OK, "close");
   imr_detector* reopened = Open(0);
   CHECK(reopened != closing, "a handle is never reused");
-  const imr_status kClosed[] = {
-      imr_describe(closing, png, 6, 7, result), imr_describe_json(closing, png, 6, 7, &json),
-      imr_describe_json_many(closing, &png, 1, 6, 7, &json), imr_smartid(closing, png, &id),
-      imr_formats(closing, &formats, &count), imr_close(closing),
-      imr_describe((imr_detector*)(uintptr_t)0xdead, png, 6, 7, result)};
+  const imr_status kClosed[] = {imr_describe(closing, png, 6, 7, result),
+                                imr_describe_json(closing, png, 6, 7, &json),
+                                imr_describe_json_many(closing, &png, 1, 6, 7, &json),
+                                imr_smartid(closing, png, &id),
+                                imr_formats(closing, &formats, &count),
+                                imr_close(closing),
+                                imr_describe((imr_detector*)(uintptr_t)0xdead, png, 6, 7, result)};
   for (size_t i = 0; i < COUNT(kClosed); ++i) {
     CHECK(kClosed[i] == IMR_E_CLOSED, "call %zu: %s", i, imr_status_name(kClosed[i]));
   }
-  CHECK(strcmp(imr_status_name(IMR_E_CLOSED), "IMR_E_CLOSED") == 0 && *imr_status_name((imr_status)99) == '\0',
-        "status names");
+  CHECK(
+      strcmp(imr_status_name(IMR_E_CLOSED), "IMR_E_CLOSED") == 0 && *imr_status_name((imr_status)99) == '\0',
+      "status names");
   imr_close(reopened);
   imr_result_free(result);
   imr_close(detector);

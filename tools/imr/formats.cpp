@@ -85,9 +85,9 @@ int RunFormats(bool json) {
     std::cout << '[';
     for (std::size_t i = 0; i < formats.size(); ++i) {
       const FormatFacts& f = formats[i];
-      const Json object = {{"name", f.name},         {"description", f.description},
-                           {"mime", f.mime},         {"extensions", f.extensions},
-                           {"module", f.module},     {"depth", f.depth}};
+      const Json object = {{"name", f.name},     {"description", f.description},
+                           {"mime", f.mime},     {"extensions", f.extensions},
+                           {"module", f.module}, {"depth", f.depth}};
       std::cout << (i ? ",\n  " : "\n  ") << object.dump();
     }
     std::cout << "\n]\n";
@@ -95,8 +95,8 @@ int RunFormats(bool json) {
   }
   std::vector<std::vector<std::string>> rows;
   for (const FormatFacts& f : formats) {
-    rows.push_back({f.name, f.description, f.mime, Join(f.extensions),
-                    f.module.empty() ? "-" : f.module, DepthText(f.depth)});
+    rows.push_back({f.name, f.description, f.mime, Join(f.extensions), f.module.empty() ? "-" : f.module,
+                    DepthText(f.depth)});
   }
   std::vector<std::size_t> widths(6, 0);
   for (const auto& row : rows) {
@@ -104,7 +104,8 @@ int RunFormats(bool json) {
   }
   for (const auto& row : rows) {
     std::string line;
-    for (std::size_t i = 0; i + 1 < row.size(); ++i) line += row[i] + std::string(widths[i] - row[i].size() + 2, ' ');
+    for (std::size_t i = 0; i + 1 < row.size(); ++i)
+      line += row[i] + std::string(widths[i] - row[i].size() + 2, ' ');
     std::cout << line << row.back() << '\n';
   }
   return 0;
@@ -129,8 +130,8 @@ int RunFormatChains() {
   }
   std::cout << "Selections:\n";
   for (const ZQ_TDict::Entry& entry : selections) {
-    std::cout << "  " << Printable(entry.key.View()) << ": "
-              << Printable(PXC_Any2String(entry.value).View()) << '\n';
+    std::cout << "  " << Printable(entry.key.View()) << ": " << Printable(PXC_Any2String(entry.value).View())
+              << '\n';
   }
   return 0;
 }

@@ -11,8 +11,7 @@ int main(int argc, char** argv) {
       imr_describe(detector, argv[1], IMR_LEVEL_DEPENDENCIES, IMR_TYPES_DEFAULT, result);
   const imr_description* d = imr_result_description(result);
   if (status == IMR_OK) {
-    printf("%s %s %ux%u\n", d->format, d->mime, d->images[d->selected].columns,
-           d->images[d->selected].rows);
+    printf("%s %s %ux%u\n", d->format, d->mime, d->images[d->selected].columns, d->images[d->selected].rows);
   } else {
     fprintf(stderr, "%s: %s\n", imr_status_name(status), imr_last_error());
   }
