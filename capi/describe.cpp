@@ -1,4 +1,5 @@
-// imr_describe, imr_describe_json and imr_smartid, and the results they fill.
+// imr_describe, imr_describe_json, imr_describe_json_many and imr_smartid, and
+// the results they fill.
 #include <cstdlib>
 #include <cstring>
 #include <deque>

@@ -18,19 +18,9 @@ def test_identify_many_equals_the_command(detector, corpus, level, types):
                               *paths)
     for threads in (1, 2, 5):
         assert list(detector.identify_many(paths, threads=threads, level=level, types=types)) == expected
-
-
-@pytest.mark.parametrize("name,format,mime,images", [
-    ("PNG.png", "PNG", "image/png", 1),
-    ("ExifTool.tif", "TIFF", "image/tiff", 1),
-    ("DNG.dng", "DNG", "image/x-adobe-dng", 4),
-    ("PDF.pdf", "PDF", "application/pdf", 1),
-])
-def test_identify_describes_a_file(detector, corpus, name, format, mime, images):
-    described = detector.identify(corpus / name)
-    selected = described["images"][described["selected"]]
-    assert (selected["file_format"], selected["mime"], len(described["images"])) == (format, mime, images)
-    assert described["path"] == str(corpus / name)
+    for path, printed in zip(paths, expected):
+        if printed["recognized"]:
+            assert detector.identify(path, level=level, types=types) == printed
 
 
 def test_identify_many_keeps_order_over_batches_and_lazy_input(detector, corpus):
