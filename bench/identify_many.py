@@ -4,7 +4,7 @@
 Builds a tree of copies of the files under tests/data, describes it once
 each way to fill the cache beside the files (both ways read it), checks that
 both give the same descriptions, then times ROUNDS alternating runs of each
-and prints the medians and their ratio.  The command's time is its whole
+and prints the medians of wall and CPU time and their ratios.  The command's time is its whole
 run (start, set-up, printing); identify_many's is the call in this process,
 and, to compare like with like, a fresh python3 that imports the package
 and runs it.
@@ -15,6 +15,7 @@ import argparse
 import json
 import os
 import pathlib
+import resource
 import shutil
 import statistics
 import subprocess
@@ -37,10 +38,19 @@ def make_tree(folder, count):
     return sorted(str(p) for p in folder.rglob("*") if p.is_file())
 
 
+def cpu_seconds():
+    """CPU time of this process (all its threads) and of its ended children."""
+    own = resource.getrusage(resource.RUSAGE_SELF)
+    children = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return own.ru_utime + own.ru_stime + children.ru_utime + children.ru_stime
+
+
 def timed(run):
-    start = time.perf_counter()
-    result = run()
-    return time.perf_counter() - start, result
+    """Wall and CPU seconds of run(): on a machine that other work shares, the
+    CPU time says more than the wall time."""
+    wall, cpu = time.perf_counter(), cpu_seconds()
+    run()
+    return time.perf_counter() - wall, cpu_seconds() - cpu
 
 
 def main():
@@ -68,8 +78,8 @@ def main():
                  str(listing)]
         environment = dict(os.environ, PYTHONPATH=str(build / "python"))
 
-        def run_command():
-            return subprocess.run(command + [str(listing)], stdout=subprocess.PIPE, check=False).stdout
+        def run_command(output=subprocess.DEVNULL):
+            return subprocess.run(command + [str(listing)], stdout=output, check=False).stdout
 
         def run_package():
             return list(imr.identify_many(paths, threads=options.threads))
@@ -77,22 +87,25 @@ def main():
         def run_fresh():
             subprocess.run(fresh, env=environment, check=True)
 
-        printed = [json.loads(line) for line in run_command().splitlines()]
+        printed = [json.loads(line) for line in run_command(subprocess.PIPE).splitlines()]
         if run_package() != printed:
             sys.exit("identify_many and the command describe the tree differently")
-        times = {"command": [], "package": [], "fresh": []}
+        runs = {"command": run_command, "package": run_package, "fresh": run_fresh}
+        times = {name: [] for name in runs}
         for _ in range(options.rounds):
-            times["command"].append(timed(run_command)[0])
-            times["package"].append(timed(run_package)[0])
-            times["fresh"].append(timed(run_fresh)[0])
+            for name, run in runs.items():
+                times[name].append(timed(run))
 
-    median = {name: statistics.median(values) for name, values in times.items()}
-    print(f"{len(paths)} files, {options.threads} threads, median of {options.rounds} rounds")
-    print(f"  imr identify -j {options.threads} --json       {median['command'] * 1000:8.1f} ms")
-    print(f"  imr.identify_many, in process     {median['package'] * 1000:8.1f} ms"
-          f"   ratio {median['package'] / median['command']:.2f}")
-    print(f"  imr.identify_many, fresh python3  {median['fresh'] * 1000:8.1f} ms"
-          f"   ratio {median['fresh'] / median['command']:.2f}")
+    wall = {name: statistics.median(t[0] for t in values) for name, values in times.items()}
+    cpu = {name: statistics.median(t[1] for t in values) for name, values in times.items()}
+    print(f"{len(paths)} files, {options.threads} threads, median of {options.rounds} rounds"
+          f" (load average {os.getloadavg()[0]:.1f})")
+    print("                                        wall ms  ratio     CPU ms  ratio")
+    for name, label in [("command", f"imr identify -j {options.threads} --json"),
+                        ("package", "imr.identify_many, in process"),
+                        ("fresh", "imr.identify_many, fresh python3")]:
+        print(f"  {label:36s} {wall[name] * 1000:8.1f}  {wall[name] / wall['command']:5.2f}"
+              f"   {cpu[name] * 1000:8.1f}  {cpu[name] / cpu['command']:5.2f}")
 
 
 if __name__ == "__main__":
