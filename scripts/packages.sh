@@ -22,5 +22,6 @@ ensure_packages() {
 
 # What the library and the imr command need to build.
 BUILD_PACKAGES=(cmake ninja-build g++ nlohmann-json3-dev libcli11-dev zlib1g-dev)
-# What the tests need in addition.
-TEST_PACKAGES=(libgtest-dev libgmock-dev)
+# What the tests need in addition: the Python package's tests and the
+# installation test (a host built with pkg-config).
+TEST_PACKAGES=(libgtest-dev libgmock-dev python3-pytest pkgconf)

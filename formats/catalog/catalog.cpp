@@ -14,7 +14,7 @@ namespace {
 // signatures are two bytes or none come last, so that a stronger signature
 // always wins.
 const Format kFormats[] = {
-    {"TIFF_IT", "TIFF/IT prepress image", "image/tiff", "tif fp ct lw", "TIFF", Depth::kDetails, "TIFF", false,
+    {"TIFF_IT", "TIFF/IT prepress image", "image/tiff", "tif fp ct lw hc mp bp bl sd", "TIFF", Depth::kDetails, "TIFF", false,
      {R"("II*\x00"@0, find "\xE1\x84\x02" from *4l4, find "\xE3\x84\x03" from *4l4)",
       R"("II*\x00"@0, find "\xE0\x84\x02" from *4l4, find "\xE1\x84\x02" from *4l4)",
       R"("II*\x00"@0, find "\xE1\x84\x02" from *4l4, find "\xE2\x84\x02" from *4l4)",
@@ -113,7 +113,7 @@ const Format kFormats[] = {
       R"("%!PS-Adobe-"@0, "EPSF"@15, find "%%PlateFile" from 16)",
       R"("\xC5\xD0\xD3\xC6"@0, find "%%CyanPlate" from *4l4)",
       R"("\xC5\xD0\xD3\xC6"@0, find "%%PlateFile" from *4l4)"}},
-    {"EPS", "Encapsulated PostScript", "application/postscript", "eps epsf epsi", "EPS", Depth::kDependencies, "PS", false,
+    {"EPS", "Encapsulated PostScript", "application/postscript", "eps epsf epsi", "EPS", Depth::kDetails, "PS", false,
      {R"("%!PS-Adobe-"@0, "EPSF"@15)",
       R"("\xC5\xD0\xD3\xC6"@0)"}},
     {"PS", "PostScript document", "application/postscript", "ps", "EPS", Depth::kDetails, nullptr, false,
@@ -149,7 +149,7 @@ const Format kFormats[] = {
     {"MIFF", "ImageMagick image", "image/x-miff", "miff mif", nullptr, Depth::kRecognised, nullptr, false,
      {R"("id=ImageMagick"@0)",
       R"("{"@0, find "id=ImageMagick" from 1)"}},
-    {"HDR", "Radiance RGBE image", "image/vnd.radiance", "hdr pic rgbe", nullptr, Depth::kRecognised, nullptr, false,
+    {"HDR", "Radiance RGBE image", "image/vnd.radiance", "hdr rgbe xyze pic", nullptr, Depth::kRecognised, nullptr, false,
      {R"("#?RADIANCE"@0)",
       R"("#?RGBE"@0)"}},
     {"EXR", "OpenEXR image", "image/x-exr", "exr", nullptr, Depth::kRecognised, nullptr, false,
@@ -271,7 +271,7 @@ const Format kFormats[] = {
       R"("P6"@0, [2] in 0x09..0x20, [3] in 0x09..0x20)"}},
     {"DCX", "Multi-page PCX", "image/x-dcx", "dcx", "PCX", Depth::kDetails, nullptr, false,
      {R"("\xB1h\xDE:"@0)"}},
-    {"SVG", "Scalable Vector Graphics", "image/svg+xml", "svg", nullptr, Depth::kRecognised, nullptr, false,
+    {"SVG", "Scalable Vector Graphics", "image/svg+xml", "svg svgz", nullptr, Depth::kRecognised, nullptr, false,
      {R"("<svg"@0)",
       R"("\xEF\xBB\xBF<svg"@0)",
       R"("<!DOCTYPE svg"@0)",

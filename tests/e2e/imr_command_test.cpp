@@ -1,8 +1,9 @@
 // The imr command as a person uses it: output order, JSON form, exit status,
-// directories, path lists, and the magic table checker.
+// directories, path lists, the format list, and the magic tables.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -69,7 +70,7 @@ TEST_F(ImrCommand, LinesFollowTheInputOrderWhateverTheThreads) {
   EXPECT_EQ(run.status, 0);
   ASSERT_EQ(run.lines.size(), expected.size());
   for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(run.lines[i].rfind(expected[i], 0), 0u);
-  EXPECT_NE(run.lines[0].find("PNG, main image, 16 x 16 px"), std::string::npos) << run.lines[0];
+  EXPECT_NE(run.lines[0].find("PNG (image/png), main image, 16 x 16 px"), std::string::npos) << run.lines[0];
 }
 
 TEST_F(ImrCommand, ExitStatusTellsWhetherEverythingWasRecognised) {
@@ -117,7 +118,7 @@ TEST_F(ImrCommand, ExplainShowsWhatEachPluginAnswered) {
   std::ofstream(Path("cut.png"), std::ios::binary) << bytes;
   const Outcome run = Imr("identify --explain " + Path("cut.png"));
   const std::vector<std::string> expected = {
-      Path("cut.png") + ": PNG, main image",
+      Path("cut.png") + ": PNG (image/png), main image",
       "  image 0: IMR_TMagic named the plugins to ask",
       "  image 0: IMR_TMagic declined",
       "  image 0: PNG declined: the file ends inside the IHDR chunk",
@@ -136,7 +137,7 @@ TEST_F(ImrCommand, PathsCanComeFromStandardInput) {
   const Outcome run = Imr("identify --no-cache --level 2 --files-from -",
                       Path("GIF.gif") + "\\n" + Path("BMP.bmp") + "\\n");
   ASSERT_EQ(run.lines.size(), 2u);
-  EXPECT_EQ(run.lines[0], Path("GIF.gif") + ": GIF 89a, main image");
+  EXPECT_EQ(run.lines[0], Path("GIF.gif") + ": GIF 89a (image/gif), main image");
   EXPECT_EQ(run.lines[1].rfind(Path("BMP.bmp") + ": BMP", 0), 0u);
 }
 
@@ -153,14 +154,58 @@ TEST_F(ImrCommand, MagicCheckReportsEveryInvalidTextWithItsLine) {
   EXPECT_EQ(Imr("magic check " + Path("absent.magic")).status, 2);
 }
 
-TEST_F(ImrCommand, VersionAndFormatsAnswer) {
+TEST_F(ImrCommand, VersionAnswers) {
   const Outcome version = Imr("--version");
   EXPECT_EQ(version.status, 0);
   ASSERT_FALSE(version.lines.empty());
   EXPECT_EQ(version.lines[0], "imr 2.307");
+}
+
+// One line per format, the same formats as data, and the magic entries'
+// byte tests only where asked for, in characters that print.
+TEST_F(ImrCommand, FormatsListOneLinePerFormat) {
   const Outcome formats = Imr("formats");
+  const Outcome json = Imr("formats --json");
   EXPECT_EQ(formats.status, 0);
-  EXPECT_GT(formats.lines.size(), 100u);
+  std::string text;
+  for (const std::string& line : json.lines) text += line;
+  const nlohmann::json list = nlohmann::json::parse(text);
+  ASSERT_EQ(formats.lines.size(), list.size());
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    const std::string& line = formats.lines[i];
+    EXPECT_EQ(line.rfind(list[i]["name"].get<std::string>() + " ", 0), 0u) << line;
+    EXPECT_NE(line.find(" " + list[i]["mime"].get<std::string>() + " "), std::string::npos) << line;
+  }
+  const auto png = std::find_if(formats.lines.begin(), formats.lines.end(),
+                                [](const std::string& line) { return line.rfind("PNG ", 0) == 0; });
+  ASSERT_NE(png, formats.lines.end());
+  for (const char* column : {"Portable Network Graphics", "image/png", " png ", "imr_web.so", "details"}) {
+    EXPECT_NE(png->find(column), std::string::npos) << column << " in " << *png;
+  }
+  const auto crw = std::find_if(formats.lines.begin(), formats.lines.end(),
+                                [](const std::string& line) { return line.rfind("CRW ", 0) == 0; });
+  ASSERT_NE(crw, formats.lines.end());
+  EXPECT_NE(crw->find(" -  "), std::string::npos) << *crw;
+  EXPECT_EQ(crw->substr(crw->size() - 15), "recognised only") << *crw;
+}
+
+TEST_F(ImrCommand, ChainsAreShownInCharactersThatPrint) {
+  const Outcome chains = Imr("formats --chains");
+  EXPECT_EQ(chains.status, 0);
+  EXPECT_GT(chains.lines.size(), 1000u);
+  bool escaped = false;
+  for (const std::string& line : chains.lines) {
+    for (const char c : line) ASSERT_TRUE(c >= 0x20 && c < 0x7f) << line;
+    escaped = escaped || line.find("\\x") != std::string::npos;
+  }
+  EXPECT_TRUE(escaped);
+  const Outcome png = Imr("magic show PNG");
+  EXPECT_EQ(png.status, 0);
+  ASSERT_FALSE(png.lines.empty());
+  EXPECT_EQ(png.lines[0].rfind("  PNG (", 0), 0u) << png.lines[0];
+  EXPECT_NE(std::find(png.lines.begin(), png.lines.end(), "      Set 'FileFormat' to 'PNG'"), png.lines.end());
+  EXPECT_EQ(Imr("magic show NO_SUCH_ENTRY").status, 1);
+  EXPECT_EQ(Imr("formats --json --chains").status, 2);
 }
 
 }  // namespace

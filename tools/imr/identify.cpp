@@ -9,7 +9,6 @@
 #include <deque>
 #include <iostream>
 #include <mutex>
-#include <new>
 #include <optional>
 #include <thread>
 
@@ -47,27 +46,12 @@ class Describer {
 
  private:
   IdentifyResult Identify(const std::string& path) const {
-    IdentifyResult result;
-    result.path = path;
     std::optional<IMR_TPluginWalk> walk;
     if (iOptions.explain) walk.emplace();
     const std::string absolute = path.empty() || path[0] == '/' || iCwd.empty() ? path : iCwd + "/" + path;
-    try {
-      // Files nothing recognises are the common case in a mixed tree: they
-      // are told apart without an exception.
-      result.recognized = iCore.FillImageProxy(result.proxy, ZQ_TURL::FromPath(ZQ_TString(absolute)),
-                                               iOptions.level, iOptions.types, std::nothrow) != nullptr;
-      if (!result.recognized) result.errorClass = "IMR_EPluginFileNotRecognized";
-    } catch (const ZQ_EException& error) {
-      result.errorClass = error.ClassName();
-      // A read failure carries its cause, which names the file and the reason.
-      const ZQ_EException* cause = error.Data().DynamicCast<ZQ_EException>();
-      result.errorMessage = (cause ? cause->Text() : error.Text()).Std();
-      if (result.errorMessage.ends_with("(it is a directory)")) result.errorMessage += "; use -r to walk it";
-    } catch (const std::exception& error) {
-      result.errorClass = "std::exception";
-      result.errorMessage = error.what();
-    }
+    IdentifyResult result = DescribeFile(iCore, path, ZQ_TURL::FromPath(ZQ_TString(absolute)),
+                                         iOptions.level, iOptions.types);
+    if (result.errorMessage.ends_with("(it is a directory)")) result.errorMessage += "; use -r to walk it";
     if (walk) result.steps = walk->Steps();
     return result;
   }

@@ -58,8 +58,17 @@ int main(int argc, char** argv) {
       app.add_subcommand("smartid", "Print the identity of files and the files they need");
   smartidCommand->add_option("paths", smartidPaths, "Files")->required();
 
-  CLI::App* formatsCommand =
-      app.add_subcommand("formats", "List the magic entries and the selections");
+  bool formatsJson = false;
+  bool formatsChains = false;
+  CLI::App* formatsCommand = app.add_subcommand(
+      "formats",
+      "List the formats: name, description, MIME type, extensions, the module that describes "
+      "it and how deep");
+  formatsCommand->add_flag("--json", formatsJson, "The same as a JSON array");
+  formatsCommand->add_flag("--chains", formatsChains,
+                           "List the magic entries in the order they are tried, with their byte "
+                           "tests, and the selections")
+      ->excludes("--json");
 
   std::string table;
   CLI::App* magicCommand = app.add_subcommand("magic", "Work with magic tables");
@@ -69,6 +78,10 @@ int main(int argc, char** argv) {
       "Parse every entry text of a table file ('entry NAME' lines start an entry, a blank line "
       "ends an alternative, '#' starts a comment) and report each error with its line");
   checkCommand->add_option("file", table, "Table file")->required();
+  std::string entry;
+  CLI::App* showCommand =
+      magicCommand->add_subcommand("show", "Print the byte tests of one magic entry");
+  showCommand->add_option("name", entry, "Entry name, as imr formats lists it")->required();
 
   try {
     app.parse(argc, argv);
@@ -92,8 +105,9 @@ int main(int argc, char** argv) {
   if (version) return RunVersion();
   if (identifyCommand->parsed()) return RunIdentify(identify);
   if (smartidCommand->parsed()) return RunSmartID(smartidPaths);
-  if (formatsCommand->parsed()) return RunFormats();
+  if (formatsCommand->parsed()) return formatsChains ? RunFormatChains() : RunFormats(formatsJson);
   if (checkCommand->parsed()) return RunMagicCheck(table);
+  if (showCommand->parsed()) return RunMagicShow(entry);
   std::cout << app.help();
   return 2;
 }
