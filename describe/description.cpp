@@ -3,6 +3,7 @@
 #include <tuple>
 
 #include "describe/format_facts.h"
+#include "describe/text_forms.h"
 
 namespace {
 
@@ -52,7 +53,7 @@ Json TicketJson(const PXC_TImageTicket& t) {
   image["creator_id"] = t.CreatorId().Std();
   image["image_processor"] = t.ImageProcessor().Std();
   image["related_index"] = t.RelatedIndex();
-  image["file"] = t.File().Text().Std();
+  image["file"] = UrlText(t.File().Text().View());
   Json extended = Json::object();
   for (const ZQ_TDict::Entry& entry : t.ExtendedInfo()) extended[entry.key.Std()] = ValueJson(entry.value);
   image["extended_info"] = extended;
@@ -68,6 +69,9 @@ std::string Dump(const Json& value) { return value.dump(-1, ' ', false, Json::er
 Json HeadObject(const IdentifyResult& result) {
   Json object;
   object["path"] = result.path;
+  // A name that is not UTF-8 shows replacement characters above; its bytes
+  // follow, so that a program can name the file again.
+  if (!IsUtf8(result.path)) object["path_hex"] = HexBytes(result.path);
   object["recognized"] = result.recognized;
   object["selected"] = result.recognized ? Json(result.proxy.IndexOfSelected()) : Json(nullptr);
   object["error"] = result.errorClass.empty()

@@ -1,6 +1,7 @@
 // The imr command as a person uses it: output order, JSON form, exit status,
 // directories, path lists, the format list, and the magic tables.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -21,10 +22,11 @@ struct Outcome {
   std::vector<std::string> lines;
 };
 
-// Runs `imr ARGUMENTS` through the shell with the cache off for the shared
-// test data; standard error is dropped.
-Outcome Imr(const std::string& arguments, const std::string& input = "") {
-  std::string command = "IMR_PLUGIN_PATH=" IMR_MODULE_DIR " " IMR_BINARY " " + arguments + " 2>/dev/null";
+// Runs `imr ARGUMENTS` through the shell; its standard output (or, with
+// `errors`, its standard error) comes back as lines.
+Outcome Imr(const std::string& arguments, const std::string& input = "", bool errors = false) {
+  std::string command = "IMR_PLUGIN_PATH=" IMR_MODULE_DIR " " IMR_BINARY " " + arguments +
+                        (errors ? " 2>&1 >/dev/null" : " 2>/dev/null");
   if (!input.empty()) command = "printf '%b' '" + input + "' | " + command;
   Outcome run;
   FILE* pipe = popen(command.c_str(), "r");
@@ -131,6 +133,52 @@ TEST_F(ImrCommand, ExplainShowsWhatEachPluginAnswered) {
   EXPECT_EQ(object["explain"].size(), 5u);
   EXPECT_EQ(object["explain"][2]["reason"], "the file ends inside the IHDR chunk");
   EXPECT_EQ(object["images"][0]["extended_info"]["Refusal"], "PNG: the file ends inside the IHDR chunk");
+}
+
+// Every bad value is refused with a message naming the option and the value.
+TEST_F(ImrCommand, BadCommandLinesNameWhatIsWrong) {
+  ::mkfifo(Path("fifo").c_str(), 0600);
+  const std::pair<std::string, std::string> cases[] = {
+      {"--types 0", "--types 0: "},           {"--types 0x80", "--types 0x80: "},
+      {"--types -1", "--types -1: "},         {"--types garbage", "--types garbage: not a number"},
+      {"--level 9", "--level"},               {"--files-from " + iDir.string(), "is a directory"},
+      {"--files-from " + Path("missing"), "--files-from " + Path("missing") + ": No such file"},
+      {"--files-from " + Path("fifo"), "a named pipe that nothing writes to"},
+      {"--max-images 0", "--max-images"},
+  };
+  for (const auto& [arguments, message] : cases) {
+    SCOPED_TRACE(arguments);
+    const Outcome run = Imr("identify --no-cache " + arguments + " " + Path("PNG.png"), "", true);
+    EXPECT_EQ(run.status, 2);
+    ASSERT_FALSE(run.lines.empty());
+    EXPECT_NE(run.lines[0].find(message), std::string::npos) << run.lines[0];
+  }
+  std::ofstream(Path("empty.list")).close();
+  const Outcome empty = Imr("identify --files-from " + Path("empty.list"), "", true);
+  EXPECT_EQ(empty.status, 2);
+  EXPECT_EQ(empty.lines, std::vector<std::string>{"imr: --files-from " + Path("empty.list") + ": holds no paths"});
+  // After "--" every argument is a path.
+  fs::copy_file(Path("PNG.png"), Path("-dash.png"));
+  const Outcome dashes = Imr("identify --no-cache " + Path("GIF.gif") + " -- -dash.png", "");
+  EXPECT_EQ(dashes.lines.size(), 2u);
+}
+
+// Names that would break a line or a JSON string are written so that they
+// can be read back.
+TEST_F(ImrCommand, AwkwardNamesAreEscaped) {
+  const std::string awkward = Path(std::string("a\nb\xff\\c.png"));
+  fs::copy_file(Path("PNG.png"), awkward);
+  const Outcome text = Imr("identify --no-cache " + std::string("'") + awkward + "'");
+  ASSERT_EQ(text.lines.size(), 1u);
+  EXPECT_EQ(text.lines[0].rfind(Path("a\\012b\\377\\\\c.png: PNG"), 0), 0u) << text.lines[0];
+  const Outcome json = Imr("identify --no-cache --json " + std::string("'") + awkward + "'");
+  ASSERT_EQ(json.lines.size(), 1u);
+  const nlohmann::json object = nlohmann::json::parse(json.lines[0]);
+  std::string bytes;
+  const std::string hex = object["path_hex"];
+  for (std::size_t i = 0; i < hex.size(); i += 2) bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+  EXPECT_EQ(bytes, awkward);
+  EXPECT_NE(object["images"][0]["file"].get<std::string>().find("%FF"), std::string::npos);
 }
 
 TEST_F(ImrCommand, PathsCanComeFromStandardInput) {

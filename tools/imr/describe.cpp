@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "describe/format_facts.h"
+#include "describe/text_forms.h"
 
 namespace {
 
@@ -47,20 +48,20 @@ std::string Resolution(const PXC_TImageTicket& t) {
 std::string StepLine(const IMR_TPluginWalk::Step& step, const std::string& file) {
   std::ostringstream line;
   line << "  image " << step.image;
-  if (step.file.Std() != file) line << " of " << step.file;
+  if (step.file.Std() != file) line << " of " << PrintableText(step.file.View());
   line << ": " << step.plugin << ' ' << PluginAnswer(step.status);
-  if (!step.reason.IsEmpty()) line << ": " << step.reason;
+  if (!step.reason.IsEmpty()) line << ": " << PrintableText(step.reason.View());
   return line.str();
 }
 
 std::string SummaryLine(const IdentifyResult& result) {
   std::ostringstream line;
-  line << result.path << ": ";
+  line << PrintableText(result.path) << ": ";
   if (!result.recognized) {
     if (result.errorClass == "IMR_EPluginFileNotRecognized") {
       line << "not recognized";
     } else {
-      line << "error: " << result.errorMessage;
+      line << "error: " << PrintableText(result.errorMessage);
     }
     return line.str();
   }

@@ -95,6 +95,7 @@ class Printer {
     iProgress.Update(++iPrinted);
   }
   int Status() const { return iAllRecognized ? 0 : 1; }
+  std::size_t Printed() const { return iPrinted; }
 
  private:
   bool iAllRecognized = true;
@@ -189,6 +190,10 @@ int RunIdentify(const IdentifyOptions& options) {
   std::fflush(stdout);
   if (!source.ListError().empty()) {
     std::cerr << "imr: --files-from " << options.filesFrom << ": " << source.ListError() << "\n";
+    return 2;
+  }
+  if (printer.Printed() == 0) {
+    std::cerr << "imr: --files-from " << options.filesFrom << ": holds no paths\n";
     return 2;
   }
   return printer.Status();

@@ -1,5 +1,12 @@
 // imr: identify image and document files from the command line.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
+#include <cerrno>
+#include <cstring>
 #include <iostream>
 
 #include "tools/imr/commands.h"
@@ -7,17 +14,62 @@
 
 namespace {
 
-// Reads an image-type mask in decimal or with a 0x prefix.
+// Reads an image-type mask in decimal or with a 0x prefix: 1 to 0x7F.
 IMR_TImageTypes ParseTypes(const std::string& text) {
-  std::size_t end = 0;
-  unsigned long value = std::stoul(text, &end, 0);
-  if (end != text.size()) throw CLI::ValidationError("--types", "not a number: " + text);
+  const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+  const std::string digits = hex ? text.substr(2) : text;
+  const bool number =
+      !digits.empty() && digits.size() <= 8 &&
+      digits.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "0123456789") == std::string::npos;
+  if (!number) throw CLI::ValidationError("--types " + text, "not a number (decimal, or hexadecimal with 0x)");
+  const unsigned long value = std::stoul(digits, nullptr, hex ? 16 : 10);
+  if (value == 0 || value > IMR_IT_ALL) {
+    throw CLI::ValidationError("--types " + text, "no kind of image is 0 or beyond 0x7F (all)");
+  }
   return static_cast<IMR_TImageTypes>(value);
+}
+
+// Checks that the list of paths can be read without waiting for ever: a
+// folder or a file that cannot be opened is refused, and a named pipe that
+// nothing writes to within a few seconds too.
+void CheckPathList(const std::string& list) {
+  if (list.empty() || list == "-") return;
+  const std::string option = "--files-from " + list;
+  struct stat facts {};
+  if (::stat(list.c_str(), &facts) != 0) throw CLI::ValidationError(option, std::strerror(errno));
+  if (S_ISDIR(facts.st_mode)) throw CLI::ValidationError(option, "is a directory");
+  if (!S_ISFIFO(facts.st_mode)) {
+    if (::access(list.c_str(), R_OK) != 0) throw CLI::ValidationError(option, std::strerror(errno));
+    return;
+  }
+  // A pipe of the shell's (<(...)) has its writer; a named one may have none.
+  char target[64] = {};
+  if (::readlink(list.c_str(), target, sizeof target - 1) > 0 && std::strncmp(target, "pipe:", 5) == 0) return;
+  const int fd = ::open(list.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) throw CLI::ValidationError(option, std::strerror(errno));
+  pollfd wait{fd, POLLIN, 0};
+  const int ready = ::poll(&wait, 1, 5000);
+  ::close(fd);
+  if (ready <= 0) throw CLI::ValidationError(option, "a named pipe that nothing writes to");
+}
+
+// Takes the arguments after a lone "--" out of argv: they are paths, even
+// when they start with '-'.
+std::vector<std::string> TakePathsAfterDashes(int& argc, char** argv) {
+  std::vector<std::string> paths;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--") != 0) continue;
+    paths.assign(argv + i + 1, argv + argc);
+    argc = i;
+    break;
+  }
+  return paths;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  const std::vector<std::string> trailing = TakePathsAfterDashes(argc, argv);
   CLI::App app{"imr: recognises image and document files and describes every image in them"};
   app.require_subcommand(0, 1);
   bool version = false;
@@ -56,7 +108,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> smartidPaths;
   CLI::App* smartidCommand =
       app.add_subcommand("smartid", "Print the identity of files and the files they need");
-  smartidCommand->add_option("paths", smartidPaths, "Files")->required();
+  smartidCommand->add_option("paths", smartidPaths, "Files");
 
   bool formatsJson = false;
   bool formatsChains = false;
@@ -87,9 +139,13 @@ int main(int argc, char** argv) {
     app.parse(argc, argv);
     identify.level = static_cast<PXC_TFillLevel>(level);
     identify.types = ParseTypes(types);
-    if (identifyCommand->parsed() && identify.paths.empty() && identify.filesFrom.empty()) {
-      throw CLI::RequiredError("paths or --files-from");
+    identify.paths.insert(identify.paths.end(), trailing.begin(), trailing.end());
+    smartidPaths.insert(smartidPaths.end(), trailing.begin(), trailing.end());
+    if (identifyCommand->parsed()) {
+      if (identify.paths.empty() && identify.filesFrom.empty()) throw CLI::RequiredError("paths or --files-from");
+      CheckPathList(identify.filesFrom);
     }
+    if (smartidCommand->parsed() && smartidPaths.empty()) throw CLI::RequiredError("paths");
   } catch (const CLI::ParseError& error) {
     const int status = app.exit(error);
     return status == 0 ? 0 : 2;
