@@ -57,9 +57,9 @@ imr_status CheckRequest(int level, unsigned types) {
     return Fail(IMR_E_ARGUMENT, "level " + std::to_string(level) + " is not from " +
                                     std::to_string(IMR_LEVEL_MIN) + " to " + std::to_string(IMR_LEVEL_MAX));
   }
-  if (types > IMR_TYPES_ALL) {
-    return Fail(IMR_E_ARGUMENT,
-                "image type mask " + std::to_string(types) + " is beyond " + std::to_string(IMR_TYPES_ALL));
+  if (types == 0 || types > IMR_TYPES_ALL) {
+    return Fail(IMR_E_ARGUMENT, "image type mask " + std::to_string(types) + " is not from 1 to " +
+                                    std::to_string(IMR_TYPES_ALL));
   }
   return IMR_OK;
 }

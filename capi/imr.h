@@ -161,7 +161,7 @@ IMR_API void imr_result_free(imr_result* result);
 IMR_API const imr_description* imr_result_description(const imr_result* result);
 
 /* Describes the file at `path` up to `level` (IMR_LEVEL_MIN to
- * IMR_LEVEL_MAX) for the image kinds `types` (0 to IMR_TYPES_ALL) into
+ * IMR_LEVEL_MAX) for the image kinds `types` (1 to IMR_TYPES_ALL) into
  * `result`.  The result is refilled whenever the file was examined, so it
  * also says why a file was not recognised or could not be read. */
 IMR_API imr_status imr_describe(imr_detector* detector, const char* path, int level,

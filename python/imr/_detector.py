@@ -31,8 +31,8 @@ def _request(level, types):
     """Refuses a level or image type mask out of range."""
     if not isinstance(level, int) or not LEVEL_MIN <= level <= LEVEL_MAX:
         raise InvalidArgument(f"level {level!r} is not from {LEVEL_MIN} to {LEVEL_MAX}")
-    if not isinstance(types, int) or not 0 <= types <= TYPES_ALL:
-        raise InvalidArgument(f"image type mask {types!r} is not from 0 to {TYPES_ALL:#x}")
+    if not isinstance(types, int) or not 1 <= types <= TYPES_ALL:
+        raise InvalidArgument(f"image type mask {types!r} is not from 1 to {TYPES_ALL:#x}")
 
 
 def _check(status):

@@ -52,7 +52,7 @@ def test_a_closed_detector_raises(corpus, call):
 
 
 @pytest.mark.parametrize("arguments", [
-    {"threads": 0}, {"threads": -2}, {"threads": "2"}, {"level": 9}, {"types": 0x100},
+    {"threads": 0}, {"threads": -2}, {"threads": "2"}, {"level": 9}, {"types": 0x100}, {"types": 0},
 ])
 def test_identify_many_refuses_a_bad_request_at_once(detector, corpus, arguments):
     with pytest.raises(imr.InvalidArgument):
