@@ -5,9 +5,14 @@
 //   IMR_CACHE_PRI  the tickets of image type 3, in proxy order
 //   IMR_CACHE_SEC  all other tickets, in proxy order
 // A record that cannot be used is removed, so the next run writes a new one.
+// Failures to write or remove a record are logged once per reason.
 #include <atomic>
 #include <exception>
 #include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <utility>
 
 #include "core/imr_core.h"
 #include "core/imr_core_private.h"
@@ -115,43 +120,17 @@ IMR_TCacheStrategy IMR_TCore::GetCacheStrategy() {
   return sStrategy;
 }
 
-void IMR_TCore::IMR_SetImageProxyCache(const PXC_TImageProxy& proxy, IMR_TImageTypes types,
-                                       IMR_TCacheStrategy strategy) {
-  // A proxy without selection has no record that could be read back.
-  if (!proxy.URL().IsFile() || proxy.IndexOfSelected() < 0 || !IsProxyCacheable(proxy, strategy)) {
-    return;
-  }
-  try {
-    PXC_TMetadata metadata(proxy.URL());
-    ZQ_TArray record(5);
-    record[0] = ZQ_TAny(types);
-    record[1] = ZQ_TAny(proxy.URL());
-    record[2] = ZQ_TAny(static_cast<unsigned int>(proxy.IndexOfSelected()));
-    ZQ_TList primary;
-    ZQ_TList secondary;
-    ZQ_TList flags;
-    for (const ZQ_TList::Entry& entry : proxy.Tickets()) {
-      const PXC_TImageTicket* ticket = entry.value.DynamicCast<PXC_TImageTicket>();
-      const bool isPrimary = ticket != nullptr && ticket->ImageType() == PXC_IT_MAIN;
-      (isPrimary ? primary : secondary).AddAtTail(entry.value);
-      flags.AddAtTail(ZQ_TAny(!isPrimary));
-    }
-    record[3] = ZQ_TAny(flags);
-    record[4] = ZQ_TAny(kRecordVersion);
-    metadata.SetKeyObject(kRecordKey, record);
-    metadata.SetKeyObject(kPrimaryKey, primary);
-    metadata.SetKeyObject(kSecondaryKey, secondary);
-  } catch (const PXC_EMetadataKeyDoesNotExist&) {
-  } catch (const ZQ_EException& error) {
-    ZQMESG_Log("IMR_CACHE: Cannot write image metadata %s (%s: %s)\n", proxy.URL().Text().Narrow(),
-               error.ClassName(), error.Text().Narrow());
-  } catch (...) {
-    ZQMESG_Log("IMR_CACHE: Cannot write image metadata %s (non-ZQ exception)\n",
-               proxy.URL().Text().Narrow());
-  }
-}
-
 namespace {
+
+// Failures that come from where a file lies (its permissions, a read-only or
+// full file system, one without user attributes) recur file after file: each
+// is logged for the first file only.
+bool FirstOfItsKind(const ZQ_EException& error) {
+  static std::mutex mutex;
+  static std::set<std::string>* const seen = new std::set<std::string>;
+  std::lock_guard lock(mutex);
+  return seen->insert(error.ClassName() + std::string(": ") + error.Message().Std()).second;
+}
 
 // Removes the record, key by key; a missing file or key ends the removal.
 // A file whose metadata cannot be changed keeps its record: the failure is
@@ -164,10 +143,76 @@ void RemoveRecord(PXC_TMetadata& metadata, const ZQ_TURL& url) {
   } catch (const PXC_EMetadataFileDoesNotExist&) {
   } catch (const PXC_EMetadataKeyDoesNotExist&) {
   } catch (const ZQ_EException& error) {
+    if (!FirstOfItsKind(error)) return;
     ZQMESG_Log("IMR_CACHE: Cannot remove the unusable record of %s (%s: %s)\n",
                url.Text().Narrow(), error.ClassName(), error.Text().Narrow());
   }
 }
+
+}  // namespace
+
+void IMR_TCore::IMR_SetImageProxyCache(const PXC_TImageProxy& proxy, IMR_TImageTypes types,
+                                       IMR_TCacheStrategy strategy) {
+  // A proxy without selection has no record that could be read back.
+  if (!proxy.URL().IsFile() || proxy.IndexOfSelected() < 0 || !IsProxyCacheable(proxy, strategy)) {
+    return;
+  }
+  PXC_TMetadata metadata(proxy.URL());
+  // The record key goes last, so that a reader finds the record once it is
+  // whole; a write that fails part-way removes the record, rather than leave
+  // new keys beside an older record's.
+  std::size_t written = 0;
+  try {
+    // The tickets' facts are confirmed now: what changes the file after this
+    // moment (the record's own write aside) makes the tickets look again.
+    const ZQ_TTime now = ZQ_TTime::Now();
+    auto confirmed = [&now](PXC_TImageTicket ticket) {
+      ZQ_TFileFacts facts = ticket.FileFacts();
+      if (facts.exists) {
+        facts.examined = now;
+        SetFile(ticket, ticket.File(), ZQ_TFileInfo(ticket.File(), facts));
+      }
+      return ticket;
+    };
+    ZQ_TArray record(5);
+    record[0] = ZQ_TAny(types);
+    record[1] = ZQ_TAny(proxy.URL());
+    record[2] = ZQ_TAny(static_cast<unsigned int>(proxy.IndexOfSelected()));
+    ZQ_TList primary;
+    ZQ_TList secondary;
+    ZQ_TList flags;
+    for (const ZQ_TList::Entry& entry : proxy.Tickets()) {
+      const PXC_TImageTicket* ticket = entry.value.DynamicCast<PXC_TImageTicket>();
+      const bool isPrimary = ticket != nullptr && ticket->ImageType() == PXC_IT_MAIN;
+      (isPrimary ? primary : secondary)
+          .AddAtTail(ticket != nullptr ? ZQ_TAny(confirmed(*ticket)) : entry.value);
+      flags.AddAtTail(ZQ_TAny(!isPrimary));
+    }
+    record[3] = ZQ_TAny(flags);
+    record[4] = ZQ_TAny(kRecordVersion);
+    using Key = std::pair<const wchar_t*, const ZQ_IPackable*>;
+    for (const Key& key : {Key{kPrimaryKey, &primary}, Key{kSecondaryKey, &secondary},
+                           Key{kRecordKey, &record}}) {
+      metadata.SetKeyObject(key.first, *key.second);
+      ++written;
+    }
+    return;
+  } catch (const PXC_EMetadataFileDoesNotExist&) {
+    return;
+  } catch (const ZQ_EException& error) {
+    if (FirstOfItsKind(error)) {
+      ZQMESG_Log("IMR_CACHE: Cannot write image metadata %s (%s: %s)\n",
+                 proxy.URL().Text().Narrow(), error.ClassName(), error.Text().Narrow());
+    }
+  } catch (...) {
+    ZQMESG_Log("IMR_CACHE: Cannot write image metadata %s (non-ZQ exception)\n",
+               proxy.URL().Text().Narrow());
+  }
+  // Keys written beside the old record's others would make a record of two.
+  if (written > 0) RemoveRecord(metadata, proxy.URL());
+}
+
+namespace {
 
 void LogReadFailure(const ZQ_TURL& url, const std::exception_ptr& failure) {
   try {
@@ -175,6 +220,7 @@ void LogReadFailure(const ZQ_TURL& url, const std::exception_ptr& failure) {
   } catch (const PXC_EMetadataFileDoesNotExist&) {
   } catch (const PXC_EMetadataKeyDoesNotExist&) {
   } catch (const ZQ_EException& error) {
+    if (!FirstOfItsKind(error)) return;
     ZQMESG_Log("IMR_CACHE: Cannot read image metadata %s (%s: %s)\n", url.Text().Narrow(),
                error.ClassName(), error.Text().Narrow());
   } catch (...) {

@@ -226,6 +226,10 @@ bool IMR_TCore::FillUpImageTicket(PXC_TImageTicket& ticket, const PXC_IBuffer& b
         }
       } catch (const PXC_EDynamicLoaderNoSuchCreator&) {
         status = IMR_PS_NOT_RECOGNIZED;
+      } catch (const PXC_EDynamicLoaderNoSuchPlugin&) {
+        // A module that cannot be loaded (logged once by the loader) leaves
+        // the file to the plugins after it.
+        status = IMR_PS_NOT_RECOGNIZED;
       }
 
       IMR_TPluginWalk::Record(ticket, index, name, key, status);

@@ -226,14 +226,11 @@ bool IMR_TCore::ReadCache(const ZQ_TURL& url, PXC_TImageProxy& proxy, PXC_TFillL
   // Raised with the plugins that described it.  A record that cannot be
   // raised (the file changed under it, a plugin that can no longer read it)
   // would fail again: it is replaced by a fresh description.
-  const std::uint64_t size = selected->FileSize();
-  const ZQ_TTime modified = selected->FileModified();
+  const ZQ_TFileFacts recorded = selected->FileFacts();
   try {
     LocalUpdateImageProxy(proxy, level);
     // The file read for the raise must be the one the record was made of.
-    if (proxy.Selected()->FileSize() == size && proxy.Selected()->FileModified() == modified) {
-      return true;
-    }
+    if (proxy.Selected()->FileFacts().SameFile(recorded)) return true;
     ZQMESG_Log("IMR_CACHE: Cannot raise the cached description of %s (the file changed)\n",
                url.Text().Narrow());
   } catch (...) {

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <vector>
 
+#include "pxcbase/pxc_digest.h"
 #include "pxcbase/pxc_exceptions.h"
 
 namespace {
@@ -62,13 +63,15 @@ class PXC_TBuffer::Source {
                       ZQ_TString::Format("Cannot open %%s (%s)", std::strerror(errno)).Narrow(),
                       iPath);
     }
-    iSize = static_cast<std::uint64_t>(facts.st_size);
-    iModified = ZQ_TTime(facts.st_mtim.tv_sec, static_cast<std::uint32_t>(facts.st_mtim.tv_nsec));
+    iFacts = ZQ_TFileFacts::FromStat(facts);
+    iSize = iFacts.size;
   }
   Source(const void* data, std::size_t size, const ZQ_TURL& url)
       : iURL(url), iPath(url.Path().IsEmpty() ? url.Text() : url.Path()), iSize(size) {
     iMemory.assign(static_cast<const std::uint8_t*>(data),
                    static_cast<const std::uint8_t*>(data) + size);
+    iFacts.exists = iFacts.regular = true;
+    iFacts.size = size;
   }
   ~Source() {
     if (iFile >= 0) ::close(iFile);
@@ -77,7 +80,7 @@ class PXC_TBuffer::Source {
   Source& operator=(const Source&) = delete;
 
   std::uint64_t Size() const { return iSize; }
-  const ZQ_TTime& Modified() const { return iModified; }
+  const ZQ_TFileFacts& Facts() const { return iFacts; }
   const ZQ_TURL& URL() const { return iURL; }
   const ZQ_TString& Path() const { return iPath; }
 
@@ -144,7 +147,7 @@ class PXC_TBuffer::Source {
   ZQ_TString iPath;
   int iFile = -1;
   std::uint64_t iSize = 0;
-  ZQ_TTime iModified;
+  ZQ_TFileFacts iFacts;
   std::vector<std::uint8_t> iMemory;
   std::mutex iMutex;
   std::shared_ptr<const Chunk> iHead;
@@ -312,7 +315,11 @@ const PXC_IBuffer& PXC_TBuffer::Reserve(std::uint64_t position, std::uint64_t le
 
 ZQ_TFileInfo PXC_TBuffer::Facts() const {
   if (!iSource) return ZQ_TFileInfo();
-  return ZQ_TFileInfo(URL(), iLength, iSource->Modified());
+  ZQ_TFileFacts facts = iSource->Facts();
+  facts.size = iLength;
+  facts.hasDigest = true;
+  facts.digest = PXC_WindowDigest(*this);
+  return ZQ_TFileInfo(URL(), facts);
 }
 
 const std::uint8_t* PXC_TBuffer::ReadAt(std::uint64_t position, std::uint64_t length) {

@@ -69,8 +69,8 @@ class PXC_TBuffer : public ZQ_TObject, public virtual PXC_IBuffer {
   std::uint64_t SourceSize() const override { return iLength; }
   std::size_t Read(std::uint64_t position, void* out, std::size_t count) const override;
 
-  // The facts of the window's file as they were when it was opened: its
-  // URL(), the window's length as size, and the file's modification time.
+  // The facts of the window's file as they were when it was opened, named
+  // URL(), with the window's length as size and the window's digest.
   ZQ_TFileInfo Facts() const;
 
   // Reserves `length` bytes from `position` of the window, reads them all and

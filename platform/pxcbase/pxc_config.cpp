@@ -1,10 +1,14 @@
 #include "pxcbase/pxc_config.h"
 
-#include <fstream>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
 #include "msgrelay/zqmesg.h"
 #include "pxcbase/pxc_exceptions.h"
@@ -96,6 +100,32 @@ void Merge(ZQ_TDict& base, const ZQ_TDict& overlay) {
   }
 }
 
+// Reads the regular file at `path` into `text`; the reason when it cannot.
+// Opened without blocking, so that a FIFO named by mistake is refused.
+const char* ReadWhole(const char* path, std::string& text) {
+  const int file = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (file < 0) return std::strerror(errno);
+  struct stat facts {};
+  if (::fstat(file, &facts) != 0 || !S_ISREG(facts.st_mode)) {
+    ::close(file);
+    return S_ISDIR(facts.st_mode) ? "it is a directory" : "not a regular file";
+  }
+  char chunk[65536];
+  for (;;) {
+    const ssize_t got = ::read(file, chunk, sizeof chunk);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      const int error = errno;
+      ::close(file);
+      return std::strerror(error);
+    }
+    if (got == 0) break;
+    text.append(chunk, static_cast<std::size_t>(got));
+  }
+  ::close(file);
+  return nullptr;
+}
+
 // Line and column (both from 1) of byte `offset` in `text`.
 std::pair<std::size_t, std::size_t> Place(const std::string& text, std::size_t offset) {
   std::size_t line = 1;
@@ -154,11 +184,10 @@ class PXC_TCfs : public ZQ_TObject, public virtual PXC_ICfs {
   // Lays the document of the file at `path` over `root`; returns why it could
   // not, or empty.
   static ZQ_TString Overlay(ZQ_TDict& root, const char* path) {
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream contents;
-    contents << file.rdbuf();
-    if (!file) return ZQ_TString::Format("IMR_CONFIG file %s cannot be read", path);
-    const std::string text = contents.str();
+    std::string text;
+    if (const char* why = ReadWhole(path, text)) {
+      return ZQ_TString::Format("IMR_CONFIG file %s cannot be read (%s)", path, why);
+    }
     Builder overlay;
     if (!Json::sax_parse(text, &overlay)) {
       auto [line, column] = Place(text, overlay.ErrorByte() > 0 ? overlay.ErrorByte() - 1 : 0);

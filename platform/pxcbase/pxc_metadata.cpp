@@ -25,6 +25,9 @@ constexpr std::size_t kMaxStored = PXC_TMetadata::kMaxValue + 1 + sizeof(std::ui
 // What a first read offers: most values are smaller.
 constexpr std::size_t kFirstRead = 4096;
 
+// A file system without user attributes holds no values, and none to remove.
+bool HoldsNoAttributes(int error) { return error == ENOTSUP; }  // EOPNOTSUPP on Linux too
+
 std::string AttributeName(const ZQ_TString& key) { return "user.imr." + key.Std(); }
 
 [[noreturn]] void Refuse(int line, bool writing, const ZQ_TString& path, const char* why) {
@@ -86,7 +89,7 @@ ZQ_TObject* PXC_TMetadata::GetKeyObject(const ZQ_TString& key) const {
     got = ::getxattr(path.Narrow(), name.c_str(), buffer.data(), buffer.size());  // ERANGE: it grew
   }
   if (got < 0) {
-    if (errno == ENODATA) return nullptr;
+    if (errno == ENODATA || HoldsNoAttributes(errno)) return nullptr;
     FromErrno(__LINE__, errno, false, path);
   }
   const std::span<const std::uint8_t> stored(buffer.data(), static_cast<std::size_t>(got));
@@ -137,7 +140,8 @@ void PXC_TMetadata::SetKeyObject(const ZQ_TString& key, const ZQ_IPackable& valu
 
 void PXC_TMetadata::RemoveKey(const ZQ_TString& key) {
   const ZQ_TString path = FilePath();
-  if (::removexattr(path.Narrow(), AttributeName(key).c_str()) != 0 && errno != ENODATA) {
+  if (::removexattr(path.Narrow(), AttributeName(key).c_str()) != 0 && errno != ENODATA &&
+      !HoldsNoAttributes(errno)) {
     FromErrno(__LINE__, errno, true, path);
   }
 }

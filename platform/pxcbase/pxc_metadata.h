@@ -16,7 +16,7 @@ class PXC_IMetadata : public virtual PXC_IRelocatable {
   ZQ_CLASS_BOILERPLATE(PXC_IMetadata)
  public:
   // The object stored under `key` (owned by the caller), or null when the
-  // key is absent.
+  // key is absent (or the file system keeps no attributes).
   virtual ZQ_TObject* GetKeyObject(const ZQ_TString& key) const = 0;
   virtual void SetKeyObject(const ZQ_TString& key, const ZQ_IPackable& value) = 0;
   // Removes `key`; an absent key is not an error.

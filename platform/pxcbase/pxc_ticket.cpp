@@ -2,6 +2,7 @@
 
 #include <ostream>
 
+#include "pxcbase/pxc_digest.h"
 #include "pxcbase/pxc_exceptions.h"
 #include "pxcbase/pxc_types.h"
 
@@ -32,9 +33,7 @@ const ZQ_TURL& PXC_TImageTicket::SetFile(const ZQ_TURL& file) {
 
 const ZQ_TURL& PXC_TImageTicket::SetFile(const ZQ_TURL& file, const ZQ_TFileInfo& facts) {
   iFile = file;
-  iHasFacts = facts.Exists();
-  iFileSize = iHasFacts ? facts.Size() : 0;
-  iFileModified = iHasFacts ? facts.ModificationTime() : ZQ_TTime();
+  iFileFacts = facts.Exists() ? facts.Facts() : ZQ_TFileFacts();
   return iFile;
 }
 
@@ -63,9 +62,7 @@ const ZQ_TAny& PXC_TImageTicket::Internal(const ZQ_TString& key) const {
 void PXC_TImageTicket::Wipe() {
   PXC_TImageTicket fresh;
   fresh.iFile = iFile;
-  fresh.iHasFacts = iHasFacts;
-  fresh.iFileSize = iFileSize;
-  fresh.iFileModified = iFileModified;
+  fresh.iFileFacts = iFileFacts;
   fresh.iInternal = iInternal;
   fresh.iLink = iLink;
   fresh.iHasLink = iHasLink;
@@ -73,10 +70,27 @@ void PXC_TImageTicket::Wipe() {
   *this = fresh;
 }
 
+namespace {
+// How long after the facts were last known to hold the file's status may
+// still change without a look at its bytes: the cache's own write to the
+// file's metadata comes then.
+constexpr std::int64_t kSettleNanoseconds = 100'000'000;
+
+__int128 Nanoseconds(const ZQ_TTime& time) {
+  return static_cast<__int128>(time.Seconds()) * 1'000'000'000 + time.Nanoseconds();
+}
+}  // namespace
+
 bool PXC_TImageTicket::IsTicketValid() const {
-  if (!iHasFacts) return false;
-  ZQ_TFileInfo now(iFile, true);
-  return now.Exists() && now.Size() == iFileSize && now.ModificationTime() == iFileModified;
+  if (!iFileFacts.exists) return false;
+  const ZQ_TFileInfo now(iFile, true);
+  if (!now.Facts().SameFile(iFileFacts)) return false;
+  if (Nanoseconds(now.Facts().changed) <= Nanoseconds(iFileFacts.examined) + kSettleNanoseconds) {
+    return true;
+  }
+  // Touched since: a rewrite that kept the size and put the time back shows
+  // in the bytes.
+  return iFileFacts.hasDigest && PXC_FileDigest(iFile) == std::optional(iFileFacts.digest);
 }
 
 bool PXC_TImageTicket::Dependencies(ZQ_TList& out, bool asURLs, bool existingOnly) const {
@@ -113,7 +127,10 @@ enum Field : std::uint32_t {
   kMarginLeft, kMarginRight, kMarginTop, kUnits, kColumns, kInks, kPages, kRows, kRelated,
   kRotation, kVRealSize, kVResolution, kInternal, kExtended, kReferences
 };
-constexpr std::uint8_t kPackFormat = 1;
+// Format 1 kept the file's size and modification time only: such facts
+// cannot tell the file from a rewrite of it, and are read as none.
+constexpr std::uint8_t kPackFormat = 2;
+constexpr std::uint8_t kSizeAndTimeFormat = 1;
 }  // namespace
 
 void PXC_TImageTicket::ZQ_Pack(ZQ_IPacking& out) const {
@@ -127,7 +144,7 @@ void PXC_TImageTicket::ZQ_Pack(ZQ_IPacking& out) const {
   mark(kCanODL, iCanODL != defaults.iCanODL);
   mark(kChannels, iChannelEncoding != defaults.iChannelEncoding);
   mark(kCreator, !iCreatorId.IsEmpty());
-  mark(kFile, !iFile.IsEmpty() || iHasFacts);
+  mark(kFile, !iFile.IsEmpty() || iFileFacts.exists);
   mark(kFormat, !iFileFormat.IsEmpty());
   mark(kVersion, !iFileFormatVersion.IsEmpty());
   mark(kTimeStamp, iFileTimeStamp != defaults.iFileTimeStamp);
@@ -166,10 +183,15 @@ void PXC_TImageTicket::ZQ_Pack(ZQ_IPacking& out) const {
   if (has(kCreator)) out.PackString(iCreatorId);
   if (has(kFile)) {
     out.PackString(iFile.Text());
-    out.PackBool(iHasFacts);
-    if (iHasFacts) {
-      out.PackU64(iFileSize);
-      iFileModified.ZQ_Pack(out);
+    out.PackBool(iFileFacts.exists);
+    if (iFileFacts.exists) {
+      out.PackU64(iFileFacts.size);
+      iFileFacts.modified.ZQ_Pack(out);
+      out.PackU64(iFileFacts.device);
+      out.PackU64(iFileFacts.inode);
+      iFileFacts.examined.ZQ_Pack(out);
+      out.PackBool(iFileFacts.hasDigest);
+      if (iFileFacts.hasDigest) out.PackU64(iFileFacts.digest);
     }
   }
   if (has(kFormat)) out.PackString(iFileFormat);
@@ -205,7 +227,7 @@ void PXC_TImageTicket::ZQ_Unpack(ZQ_IUnpacking& in) {
   PXC_TImageTicket t;
   in.EnterSection("PXC_TImageTicket");
   const std::uint8_t format = in.UnpackU8();
-  if (format != kPackFormat) {
+  if (format != kPackFormat && format != kSizeAndTimeFormat) {
     ZQ_THROW(PXC_EImageTicketFileCorrupted, "Unknown packed ticket format %s",
              ZQ_TAny(static_cast<unsigned int>(format)));
   }
@@ -218,10 +240,21 @@ void PXC_TImageTicket::ZQ_Unpack(ZQ_IUnpacking& in) {
   if (has(kCreator)) t.iCreatorId = in.UnpackString();
   if (has(kFile)) {
     t.iFile = ZQ_TURL(in.UnpackString());
-    t.iHasFacts = in.UnpackBool();
-    if (t.iHasFacts) {
-      t.iFileSize = in.UnpackU64();
-      t.iFileModified.ZQ_Unpack(in);
+    ZQ_TFileFacts& facts = t.iFileFacts;
+    facts.exists = in.UnpackBool();
+    if (facts.exists) {
+      facts.regular = true;
+      facts.size = in.UnpackU64();
+      facts.modified.ZQ_Unpack(in);
+      if (format == kSizeAndTimeFormat) {
+        facts = ZQ_TFileFacts();
+      } else {
+        facts.device = in.UnpackU64();
+        facts.inode = in.UnpackU64();
+        facts.examined.ZQ_Unpack(in);
+        facts.hasDigest = in.UnpackBool();
+        if (facts.hasDigest) facts.digest = in.UnpackU64();
+      }
     }
   }
   if (has(kFormat)) t.iFileFormat = in.UnpackString();
@@ -254,11 +287,21 @@ void PXC_TImageTicket::ZQ_Unpack(ZQ_IUnpacking& in) {
   *this = t;
 }
 
+namespace {
+// The facts a ticket keeps, as its packed form keeps them.
+bool SamePackedFacts(const ZQ_TFileFacts& a, const ZQ_TFileFacts& b) {
+  if (a.exists != b.exists) return false;
+  return !a.exists || (a.size == b.size && a.modified == b.modified && a.device == b.device &&
+                       a.inode == b.inode && a.examined == b.examined &&
+                       a.hasDigest == b.hasDigest && (!a.hasDigest || a.digest == b.digest));
+}
+}  // namespace
+
 bool PXC_TImageTicket::operator==(const PXC_TImageTicket& o) const {
   return iAlphaPlane == o.iAlphaPlane && iCanAcquire == o.iCanAcquire && iCanODL == o.iCanODL &&
          iChannelEncoding == o.iChannelEncoding && iCreatorId == o.iCreatorId &&
-         iFile == o.iFile && iHasFacts == o.iHasFacts && iFileSize == o.iFileSize &&
-         iFileModified == o.iFileModified && iFileFormat == o.iFileFormat &&
+         iFile == o.iFile && SamePackedFacts(iFileFacts, o.iFileFacts) &&
+         iFileFormat == o.iFileFormat &&
          iFileFormatVersion == o.iFileFormatVersion && iFileTimeStamp == o.iFileTimeStamp &&
          iFillLevel == o.iFillLevel && iHRealSize == o.iHRealSize &&
          iHResolution == o.iHResolution && iImagePosition == o.iImagePosition &&

@@ -60,9 +60,8 @@ class PXC_TImageTicket : public ZQ_TObject,
   PXC_TImageRotation Rotation() const { return iRotation; }
   double VRealSize() const { return iVRealSize; }
   double VResolution() const { return iVResolution; }
-  // Size and modification time of the file when it was set with its facts.
-  std::uint64_t FileSize() const { return iFileSize; }
-  const ZQ_TTime& FileModified() const { return iFileModified; }
+  // The file's facts when it was set with them (none otherwise).
+  const ZQ_TFileFacts& FileFacts() const { return iFileFacts; }
 
   const PXC_TCanFlag& SetCanAcquire(PXC_TCanFlag flag);
   const PXC_TCanFlag& SetCanODL(PXC_TCanFlag flag);
@@ -72,8 +71,10 @@ class PXC_TImageTicket : public ZQ_TObject,
   const ZQ_TDict& ExtendedInfo() const { return iExtendedInfo; }
   const ZQ_TList& ExternalRefs() const { return iExternalRefs; }
 
-  // True while the file still has the size and modification time recorded
-  // when it was set; false when none were recorded or the file is gone.
+  // True while the file is the one whose facts were recorded when it was set:
+  // same device, inode, size and modification time, and, once anything has
+  // touched the file after it was examined, the same digest of its bytes.
+  // False when no facts were recorded or the file is gone.
   bool IsTicketValid() const;
   // Appends the files this image needs: each external reference (a text or a
   // PXC_TReference), as a ZQ_TURL resolved against the ticket's file when
@@ -103,7 +104,7 @@ class PXC_TImageTicket : public ZQ_TObject,
   void Wipe();
   const ZQ_TString& SetCreatorId(const ZQ_TString& id);
   const ZQ_TURL& SetFile(const ZQ_TURL& file);
-  // Also records the file's size and modification time for IsTicketValid.
+  // Also records the file's facts for IsTicketValid.
   const ZQ_TURL& SetFile(const ZQ_TURL& file, const ZQ_TFileInfo& facts);
   const ZQ_TString& SetFileFormat(const ZQ_TString& format);
   const ZQ_TString& SetFileFormatVersion(const ZQ_TString& version);
@@ -119,9 +120,7 @@ class PXC_TImageTicket : public ZQ_TObject,
   PXC_TChannelEnc iChannelEncoding = PXC_CE_UNKNOWN;
   ZQ_TString iCreatorId;
   ZQ_TURL iFile;
-  std::uint64_t iFileSize = 0;
-  ZQ_TTime iFileModified;
-  bool iHasFacts = false;
+  ZQ_TFileFacts iFileFacts;
   ZQ_TString iFileFormat;
   ZQ_TString iFileFormatVersion;
   ZQ_TTime iFileTimeStamp;

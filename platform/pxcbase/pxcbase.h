@@ -5,6 +5,7 @@
 #include "pxcbase/pxc_buffer.h"
 #include "pxcbase/pxc_config.h"
 #include "pxcbase/pxc_convert.h"
+#include "pxcbase/pxc_digest.h"
 #include "pxcbase/pxc_enums.h"
 #include "pxcbase/pxc_exceptions.h"
 #include "pxcbase/pxc_loader.h"

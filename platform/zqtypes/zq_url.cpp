@@ -153,6 +153,12 @@ std::string EmbedText(std::uint64_t offset, std::uint64_t length, std::string_vi
 
 ZQ_TObject* ZQ_TTime::ZQ_Create() { return new ZQ_TTime; }
 
+ZQ_TTime ZQ_TTime::Now() {
+  struct timespec now {};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  return ZQ_TTime(now.tv_sec, static_cast<std::uint32_t>(now.tv_nsec));
+}
+
 void ZQ_TTime::ZQ_Pack(ZQ_IPacking& out) const {
   out.PackU64(static_cast<std::uint64_t>(iSeconds));
   out.PackU32(iNanoseconds);
@@ -365,16 +371,26 @@ bool ZQ_TURL::ReadFrom(ZQ_THumanReadableStream& in) {
 // ---------------------------------------------------------------------------
 // ZQ_TFileInfo
 
+ZQ_TFileFacts ZQ_TFileFacts::FromStat(const struct ::stat& facts) {
+  ZQ_TFileFacts out;
+  out.exists = true;
+  out.regular = S_ISREG(facts.st_mode);
+  out.size = static_cast<std::uint64_t>(facts.st_size);
+  out.modified = ZQ_TTime(facts.st_mtim.tv_sec, static_cast<std::uint32_t>(facts.st_mtim.tv_nsec));
+  out.changed = ZQ_TTime(facts.st_ctim.tv_sec, static_cast<std::uint32_t>(facts.st_ctim.tv_nsec));
+  out.device = static_cast<std::uint64_t>(facts.st_dev);
+  out.inode = static_cast<std::uint64_t>(facts.st_ino);
+  out.examined = ZQ_TTime::Now();
+  return out;
+}
+
 ZQ_TFileInfo::ZQ_TFileInfo(const ZQ_TURL& url, bool readFacts) : iURL(url) {
   if (!readFacts) return;
   ZQ_TString path = url.Path();
   struct stat facts;
   if (path.IsEmpty() || ::stat(path.Narrow(), &facts) != 0) return;
-  iExists = true;
-  iRegular = S_ISREG(facts.st_mode);
-  iSize = static_cast<std::uint64_t>(facts.st_size);
-  iModified = ZQ_TTime(facts.st_mtim.tv_sec, static_cast<std::uint32_t>(facts.st_mtim.tv_nsec));
-  if (url.IsEmbed()) iSize = url.EmbedLength();
+  iFacts = ZQ_TFileFacts::FromStat(facts);
+  if (url.IsEmbed()) iFacts.size = url.EmbedLength();
 }
 
 std::uint32_t ZQ_TFileInfo::SmartID() const {
@@ -385,9 +401,9 @@ std::uint32_t ZQ_TFileInfo::SmartID() const {
     for (std::size_t i = 0; i < size; ++i) hash = (hash ^ bytes[i]) * 1099511628211ull;
   };
   mix(iURL.Text().Narrow(), iURL.Text().Length());
-  mix(&iSize, sizeof iSize);
-  std::int64_t seconds = iModified.Seconds();
-  std::uint32_t nanoseconds = iModified.Nanoseconds();
+  mix(&iFacts.size, sizeof iFacts.size);
+  std::int64_t seconds = iFacts.modified.Seconds();
+  std::uint32_t nanoseconds = iFacts.modified.Nanoseconds();
   mix(&seconds, sizeof seconds);
   mix(&nanoseconds, sizeof nanoseconds);
   return static_cast<std::uint32_t>(hash ^ (hash >> 32));

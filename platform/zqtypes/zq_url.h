@@ -11,7 +11,10 @@
 // directory and cleaned of "." and ".." parts.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdint>
+
 #include <string>
 
 #include "zqtypes/zq_string.h"
@@ -26,6 +29,8 @@ class ZQ_TTime : public ZQ_TObject,
   ZQ_TTime(std::int64_t seconds, std::uint32_t nanoseconds)
       : iSeconds(seconds), iNanoseconds(nanoseconds) {}
   static ZQ_TObject* ZQ_Create();
+  // The system's clock.
+  static ZQ_TTime Now();
   std::int64_t Seconds() const { return iSeconds; }
   std::uint32_t Nanoseconds() const { return iNanoseconds; }
   bool operator==(const ZQ_TTime& other) const {
@@ -105,28 +110,53 @@ class ZQ_TURL : public ZQ_TObject,
   ZQ_TString iText;
 };
 
+// What the file system says of a file, and when it was asked.  Size,
+// modification time, device and inode change when the file is rewritten or
+// replaced; the status change time moves on any change to the file,
+// metadata included; the digest, when taken, covers the bytes a rewrite that
+// keeps the other facts would change first (see PXC_WindowDigest).
+struct ZQ_TFileFacts {
+  bool exists = false;
+  bool regular = false;
+  std::uint64_t size = 0;  // of an embedded range: its length
+  ZQ_TTime modified;
+  ZQ_TTime changed;
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  // The clock when the facts were last known to hold: when the file was
+  // examined, or when a description made of it was stored in its metadata.
+  ZQ_TTime examined;
+  bool hasDigest = false;
+  std::uint64_t digest = 0;
+
+  // The facts of a stat call made now.
+  static ZQ_TFileFacts FromStat(const struct ::stat& facts);
+  // Both name one existing file with the same size and modification time.
+  bool SameFile(const ZQ_TFileFacts& other) const {
+    return exists && other.exists && size == other.size && modified == other.modified &&
+           device == other.device && inode == other.inode;
+  }
+};
+
 class ZQ_TFileInfo {
  public:
   ZQ_TFileInfo() = default;
   // With `readFacts`, the file is examined now (for an embed URL, its root
   // file; the size is then the range's length).
   explicit ZQ_TFileInfo(const ZQ_TURL& url, bool readFacts = true);
-  // The facts of an existing regular file, known already (from an open file).
-  ZQ_TFileInfo(const ZQ_TURL& url, std::uint64_t size, const ZQ_TTime& modified)
-      : iURL(url), iExists(true), iRegular(true), iSize(size), iModified(modified) {}
+  // Facts known already (from an open file).
+  ZQ_TFileInfo(const ZQ_TURL& url, const ZQ_TFileFacts& facts) : iURL(url), iFacts(facts) {}
 
   const ZQ_TURL& URL() const { return iURL; }
-  bool Exists() const { return iExists; }
-  bool IsRegular() const { return iRegular; }
-  std::uint64_t Size() const { return iSize; }
-  const ZQ_TTime& ModificationTime() const { return iModified; }
+  const ZQ_TFileFacts& Facts() const { return iFacts; }
+  bool Exists() const { return iFacts.exists; }
+  bool IsRegular() const { return iFacts.regular; }
+  std::uint64_t Size() const { return iFacts.size; }
+  const ZQ_TTime& ModificationTime() const { return iFacts.modified; }
   // A 32-bit identity of the URL text, the size and the modification time.
   std::uint32_t SmartID() const;
 
  private:
   ZQ_TURL iURL;
-  bool iExists = false;
-  bool iRegular = false;
-  std::uint64_t iSize = 0;
-  ZQ_TTime iModified;
+  ZQ_TFileFacts iFacts;
 };

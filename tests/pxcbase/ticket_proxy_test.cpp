@@ -31,7 +31,7 @@ class IMR_TTicketAccess {
   static PXC_TImageTicket Full(const ZQ_TURL& file, unsigned seed) {
     PXC_TImageTicket t;
     const double s = seed;
-    t.SetFile(file, ZQ_TFileInfo(file, true));
+    t.SetFile(file, PXC_TBuffer(file, 0, 0, 0).Facts());
     t.SetCreatorId(ZQ_TString::Format("creator-%u", seed));
     t.SetFileFormat("TIFF");
     t.SetFileFormatVersion(ZQ_TString::Format("6.%u", seed));
@@ -76,7 +76,10 @@ class IMR_TTicketAccess {
         PXCTEST_CHANGE(AlphaPlane, = PXC_AP_TRANSPARENT_INDEX), PXCTEST_CHANGE(CanAcquire, = PXC_CF_NO),
         PXCTEST_CHANGE(CanODL, = PXC_CF_YES), PXCTEST_CHANGE(ChannelEncoding, = PXC_CE_LAB),
         PXCTEST_CHANGE(CreatorId, += "x"), PXCTEST_CHANGE(File, = ZQ_TURL::Embed(t.iFile, 1, 2)),
-        PXCTEST_CHANGE(FileSize, += 1), PXCTEST_CHANGE(FileModified, = ZQ_TTime(1, 2)),
+        PXCTEST_CHANGE(FileFacts.size, += 1), PXCTEST_CHANGE(FileFacts.modified, = ZQ_TTime(1, 2)),
+        PXCTEST_CHANGE(FileFacts.device, += 1), PXCTEST_CHANGE(FileFacts.inode, += 1),
+        PXCTEST_CHANGE(FileFacts.examined, = ZQ_TTime(3, 4)),
+        PXCTEST_CHANGE(FileFacts.hasDigest, = false), PXCTEST_CHANGE(FileFacts.digest, += 1),
         {"Facts dropped", [](T& t) { t.SetFile(t.iFile); }},
         PXCTEST_CHANGE(FileFormat, += "x"), PXCTEST_CHANGE(FileFormatVersion, += "x"),
         PXCTEST_CHANGE(FileTimeStamp, = ZQ_TTime(5, 6)), PXCTEST_CHANGE(FillLevel, = PXC_FL_GEOMETRY),
@@ -152,16 +155,16 @@ TEST_F(Ticket, CorruptPackedTicketsAreRejected) {
   }
 }
 
-// A ticket is valid while the file keeps the size and modification time it
-// was described with.  Setting the file without facts clears the old ones
-// (they were once kept beside a false flag).
-TEST_F(Ticket, ValidityFollowsTheFileSizeAndModificationTime) {
+// A ticket is valid while its file keeps the device, inode, size and
+// modification time it was described with.  Setting the file without facts
+// clears the old ones (they were once kept beside a false flag).
+TEST_F(Ticket, ValidityFollowsTheFileFacts) {
   EXPECT_FALSE(PXC_TImageTicket().IsTicketValid());
   SetModified(iPath, 1600000000, 500);
   PXC_TImageTicket ticket;
   Access::SetFile(ticket, iURL, PXC_GetFileInfo(iURL));
-  EXPECT_EQ(ticket.FileSize(), 1000u);
-  EXPECT_EQ(ticket.FileModified(), ZQ_TTime(1600000000, 500));
+  EXPECT_EQ(ticket.FileFacts().size, 1000u);
+  EXPECT_EQ(ticket.FileFacts().modified, ZQ_TTime(1600000000, 500));
   EXPECT_TRUE(PackedCopy(ticket).IsTicketValid());
   WriteFile(iPath, Pattern(1001));  // other size, same time
   SetModified(iPath, 1600000000, 500);
@@ -172,13 +175,70 @@ TEST_F(Ticket, ValidityFollowsTheFileSizeAndModificationTime) {
   PXC_TImageTicket refreshed = ticket;
   Access::SetFile(refreshed, iURL);
   EXPECT_FALSE(refreshed.IsTicketValid());
-  EXPECT_EQ(refreshed.FileSize(), 0u);
-  EXPECT_EQ(refreshed.FileModified(), ZQ_TTime());
+  EXPECT_FALSE(refreshed.FileFacts().exists);
   // Facts of a missing file are no facts, even once an empty file appears.
   PXC_TImageTicket missing;
   Access::SetFile(missing, iURL, PXC_GetFileInfo(iURL));
   WriteFile(iPath, "");
   EXPECT_FALSE(missing.IsTicketValid());
+}
+
+// Rewrites that keep the size and put the modification time back: in place,
+// they show in the first or last bytes once the file has been touched after
+// it was examined (as any rewrite touches it); by rename, the inode differs.
+TEST_F(Ticket, RewritesKeepingSizeAndTimeAreSeen) {
+  const std::string original = Pattern(100000);
+  const ZQ_TTime time(1600000000, 500);
+  auto rewrite = [&](const std::string& bytes) {
+    WriteFile(iPath, bytes);
+    SetModified(iPath, time.Seconds(), time.Nanoseconds());
+  };
+  // Described a minute ago, as a cached description was.
+  auto described = [&] {
+    rewrite(original);
+    ZQ_TFileFacts facts = PXC_TBuffer(iURL, 0, 0, 0).Facts().Facts();
+    facts.examined = ZQ_TTime(facts.examined.Seconds() - 60, 0);
+    PXC_TImageTicket ticket;
+    Access::SetFile(ticket, iURL, ZQ_TFileInfo(iURL, facts));
+    return ticket;
+  };
+  EXPECT_TRUE(described().IsTicketValid()) << "touched since, same bytes";
+  for (std::size_t at : {std::size_t{16}, original.size() - 3}) {
+    SCOPED_TRACE(at);
+    const PXC_TImageTicket ticket = described();
+    std::string edited = original;
+    edited[at] ^= 0x55;
+    rewrite(edited);
+    EXPECT_FALSE(ticket.IsTicketValid());
+  }
+  const PXC_TImageTicket ticket = described();
+  const std::string twin = iPath + ".new";
+  WriteFile(twin, original);
+  SetModified(twin, time.Seconds(), time.Nanoseconds());
+  ASSERT_EQ(std::rename(twin.c_str(), iPath.c_str()), 0);
+  EXPECT_FALSE(ticket.IsTicketValid());
+}
+
+// Tickets packed before the facts named the file itself read as tickets
+// without facts: never valid, so a description cached then is made again.
+TEST_F(Ticket, TicketsPackedWithSizeAndTimeOnlyHaveNoFacts) {
+  ZQ_TMemoryStream memory;
+  ZQ_TDataStream out(memory);
+  out.BeginSection("PXC_TImageTicket");
+  out.PackU8(1);
+  out.PackU32(1u << 5);  // the file only
+  out.PackString(iURL.Text());
+  out.PackBool(true);
+  out.PackU64(1000);
+  PXC_GetFileInfo(iURL).ModificationTime().ZQ_Pack(out);
+  out.EndSection("PXC_TImageTicket");
+  ZQ_TMemoryStream packed(memory.Data(), memory.Size());
+  ZQ_TDataStream in(packed);
+  PXC_TImageTicket ticket;
+  ticket.ZQ_Unpack(in);
+  EXPECT_EQ(ticket.File(), iURL);
+  EXPECT_FALSE(ticket.FileFacts().exists);
+  EXPECT_FALSE(ticket.IsTicketValid());
 }
 
 // Wipe keeps the file, its facts, the internal entries (reached by key) and
@@ -197,11 +257,11 @@ TEST_F(Ticket, WipeKeepsTheFileItsFactsTheInternalEntriesAndTheLink) {
   EXPECT_TRUE(ticket.IsTicketValid());
   // Apart from those and the level, the wiped ticket is a new one.
   PXC_TImageTicket expected;
-  Access::SetFile(expected, iURL, PXC_GetFileInfo(iURL));
+  Access::SetFile(expected, iURL, ZQ_TFileInfo(iURL, before.FileFacts()));
   Access::Internal(expected) = Access::Internal(before);
   Access::SetFillLevel(expected, PXC_FL_FILE);
   EXPECT_TRUE(ticket == expected);
-  EXPECT_EQ(ticket.FileModified(), before.FileModified());
+  EXPECT_EQ(ticket.FileFacts().modified, before.FileFacts().modified);
   EXPECT_EQ(ticket.Internal("count").ToText(), "4");
   EXPECT_EQ(Datum(Raised<PXC_EImageTicketKeyNotFound>([&] { ticket.Internal("imr_absent"); })),
             "imr_absent");

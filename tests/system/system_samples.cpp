@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 
 namespace systemtest {
 
@@ -42,6 +43,28 @@ void StartLibrary() {
 const IMR_TCore& UncachedCore() {
   static const IMR_TCore* core = new IMR_TCore(IMR_TCore::DefaultPluginList());
   return *core;
+}
+
+PXC_TImageProxy Filled(const IMR_TCore& core, const ZQ_TURL& url, PXC_TFillLevel level) {
+  PXC_TImageProxy proxy;
+  try {
+    core.FillImageProxy(proxy, url, level, kTypes);
+  } catch (const IMR_EPluginFileNotRecognized&) {
+    proxy = PXC_TImageProxy();
+  }
+  return proxy;
+}
+
+std::string Printed(const PXC_TImageTicket& ticket) {
+  std::ostringstream text;
+  ticket.PrintOn(text);
+  return text.str();
+}
+
+std::string Printed(const PXC_TImageProxy& proxy) {
+  std::string text = "selected " + std::to_string(proxy.IndexOfSelected()) + "\n";
+  for (std::uint32_t i = 0; i < proxy.Entries(); ++i) text += Printed(proxy.TicketAt(i));
+  return text;
 }
 
 }  // namespace systemtest

@@ -26,4 +26,16 @@ void StartLibrary();
 // A core over a copy of the default list: its results are never cached.
 const IMR_TCore& UncachedCore();
 
+// The kinds of image the system tests ask for: main images, thumbnails and
+// previews, the kinds the result cache keeps.
+constexpr IMR_TImageTypes kTypes = IMR_IT_MAIN | IMR_IT_THUMBNAIL | IMR_IT_PREVIEW;
+
+// The fill of `url` at `level`, or an empty proxy when nothing recognises it.
+PXC_TImageProxy Filled(const IMR_TCore& core, const ZQ_TURL& url, PXC_TFillLevel level);
+
+// What a user sees of a ticket, and of a proxy: its tickets, and which one
+// is selected.
+std::string Printed(const PXC_TImageTicket& ticket);
+std::string Printed(const PXC_TImageProxy& proxy);
+
 }  // namespace systemtest
