@@ -3,9 +3,13 @@
 animations): the 128-byte header, a colour chunk in the first frame, a
 black or empty delta in the others, and the ring frame.
 
-  /usr/bin/python3 make_flic.py     in this folder
+  /usr/bin/python3 make_flic.py [FOLDER]     into FOLDER (default: this script's folder)
 """
+import os
 import struct
+import sys
+
+os.chdir(sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.abspath(__file__)))
 
 
 def chunk(kind, payload):

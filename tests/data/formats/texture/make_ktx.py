@@ -3,9 +3,13 @@
 level layout as the Khronos KTX 1 and KTX 2 file formats lay them out, the
 pixel data zero.
 
-  /usr/bin/python3 make_ktx.py      in this folder
+  /usr/bin/python3 make_ktx.py [FOLDER]      into FOLDER (default: this script's folder)
 """
+import os
 import struct
+import sys
+
+os.chdir(sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.abspath(__file__)))
 
 KTX1 = b"\xabKTX 11\xbb\r\n\x1a\n"
 KTX2 = b"\xabKTX 20\xbb\r\n\x1a\n"
