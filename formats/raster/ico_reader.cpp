@@ -31,9 +31,10 @@ class IcoFile {
     iType = r.U16(2);
     iCount = r.U16(4);
     if (r.Failed() || reserved != 0 || (iType != 1 && iType != 2)) return false;
-    if (iCount == 0) why = "the directory lists no icons";
-    else if (6 + kIcoEntrySize * iCount > r.Size()) why = "the directory runs past the end of the file";
-    if (!why.empty()) return false;
+    if (iCount == 0 || 6 + kIcoEntrySize * iCount > r.Size()) {
+      why = iCount == 0 ? "the directory lists no icons" : "the directory runs past the end of the file";
+      return false;
+    }
     // The magic is weak: the first entry must hold a readable image.
     ImageDescription first;
     if (DescribeEntry(0, first, true)) return true;

@@ -1,6 +1,7 @@
 // X Window dumps (version 7, X11): a header of 25 32-bit fields in the byte
 // order of the machine that wrote it, then the window's name.
 #include <algorithm>
+#include <bit>
 #include <string>
 
 #include "formats/common/byte_reader.h"
@@ -30,7 +31,7 @@ class XwdReader : public PreparedReader {
     if (r.Failed() || version != kVersion) return false;
     const std::uint32_t format = r.U32(8), depth = r.U32(12), width = r.U32(16), height = r.U32(20);
     const std::uint32_t byteOrder = r.U32(28), bitsPerPixel = r.U32(44), visualClass = r.U32(52);
-    const std::uint32_t colours = r.U32(76);
+    const std::uint32_t redMask = r.U32(56), colours = r.U32(76);
     if (r.Failed()) return Refuse("the header is cut short");
     if (headerSize < kFieldsSize || headerSize > kMaxHeader) return Refuse("a header size of " + std::to_string(headerSize));
     if (format > 2) return Refuse("an unknown pixmap format " + std::to_string(format));
@@ -54,6 +55,9 @@ class XwdReader : public PreparedReader {
       out.inks = 3;
     }
     out.extended.emplace_back("Compression", "None");
+    // Direct colour: the bits of each mask; otherwise the depth.
+    const int bits = out.inks == 3 ? std::popcount(redMask) : static_cast<int>(depth);
+    out.extended.emplace_back("BitsPerSample", std::to_string(bits));
     out.extended.emplace_back("BitsPerPixel", std::to_string(bitsPerPixel));
     out.extended.emplace_back("VisualClass", kVisualClasses[visualClass]);
     out.extended.emplace_back("ByteOrder", byteOrder == 0 ? "LSBFirst" : "MSBFirst");

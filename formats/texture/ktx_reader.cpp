@@ -105,6 +105,59 @@ const char* ModelCompression(std::uint8_t model) {
   }
 }
 
+// The Vulkan name of `format` (without "VK_FORMAT_"); the number when not
+// a core format.
+std::string VkFormatName(std::uint32_t format) {
+  static const char* const kSingles[] = {"UNDEFINED", "R4G4_UNORM_PACK8", "R4G4B4A4_UNORM_PACK16",
+                                         "B4G4R4A4_UNORM_PACK16", "R5G6B5_UNORM_PACK16", "B5G6R5_UNORM_PACK16",
+                                         "R5G5B5A1_UNORM_PACK16", "B5G5R5A1_UNORM_PACK16", "A1R5G5B5_UNORM_PACK16"};
+  static const char* const kNumeric[] = {"UNORM", "SNORM", "USCALED", "SSCALED", "UINT", "SINT", "SRGB"};
+  static const char* const kWide[] = {"UNORM", "SNORM", "USCALED", "SSCALED", "UINT", "SINT", "SFLOAT"};
+  static const char* const kInteger[] = {"UINT", "SINT", "SFLOAT"};
+  struct Run {
+    std::uint32_t first, count;
+    const char* components;
+    const char* const* suffixes;
+    const char* tail;
+  };
+  static const Run kRuns[] = {
+      {9, 7, "R8", kNumeric, ""},          {16, 7, "R8G8", kNumeric, ""},       {23, 7, "R8G8B8", kNumeric, ""},
+      {30, 7, "B8G8R8", kNumeric, ""},     {37, 7, "R8G8B8A8", kNumeric, ""},   {44, 7, "B8G8R8A8", kNumeric, ""},
+      {51, 7, "A8B8G8R8", kNumeric, "_PACK32"}, {58, 6, "A2R10G10B10", kNumeric, "_PACK32"},
+      {64, 6, "A2B10G10R10", kNumeric, "_PACK32"}, {70, 7, "R16", kWide, ""},    {77, 7, "R16G16", kWide, ""},
+      {84, 7, "R16G16B16", kWide, ""},     {91, 7, "R16G16B16A16", kWide, ""},  {98, 3, "R32", kInteger, ""},
+      {101, 3, "R32G32", kInteger, ""},    {104, 3, "R32G32B32", kInteger, ""}, {107, 3, "R32G32B32A32", kInteger, ""},
+      {110, 3, "R64", kInteger, ""},       {113, 3, "R64G64", kInteger, ""},    {116, 3, "R64G64B64", kInteger, ""},
+      {119, 3, "R64G64B64A64", kInteger, ""},
+  };
+  // 122 on: one name each, then pairs of block formats.
+  static const char* const kOthers[] = {"B10G11R11_UFLOAT_PACK32", "E5B9G9R9_UFLOAT_PACK32", "D16_UNORM",
+                                        "X8_D24_UNORM_PACK32", "D32_SFLOAT", "S8_UINT", "D16_UNORM_S8_UINT",
+                                        "D24_UNORM_S8_UINT", "D32_SFLOAT_S8_UINT"};
+  static const char* const kBlocks[] = {"BC1_RGB", "BC1_RGBA", "BC2", "BC3", "BC4", "BC5", "BC6H", "BC7",
+                                        "ETC2_R8G8B8", "ETC2_R8G8B8A1", "ETC2_R8G8B8A8", "EAC_R11", "EAC_R11G11",
+                                        "ASTC_4x4", "ASTC_5x4", "ASTC_5x5", "ASTC_6x5", "ASTC_6x6", "ASTC_8x5",
+                                        "ASTC_8x6", "ASTC_8x8", "ASTC_10x5", "ASTC_10x6", "ASTC_10x8", "ASTC_10x10",
+                                        "ASTC_12x10", "ASTC_12x12"};
+  if (format < std::size(kSingles)) return kSingles[format];
+  for (const Run& run : kRuns) {
+    if (format >= run.first && format < run.first + run.count) {
+      return std::string(run.components) + "_" + run.suffixes[format - run.first] + run.tail;
+    }
+  }
+  if (format >= 122 && format < 122 + std::size(kOthers)) return kOthers[format - 122];
+  const std::uint32_t block = format - 131;
+  if (format >= 131 && block / 2 < std::size(kBlocks)) {
+    const std::string name = kBlocks[block / 2];
+    const bool signedPair = name == "BC4" || name == "BC5" || name.rfind("EAC", 0) == 0;
+    const char* suffix = name == "BC6H" ? (block % 2 ? "SFLOAT" : "UFLOAT")
+                         : signedPair   ? (block % 2 ? "SNORM" : "UNORM")
+                                        : (block % 2 ? "SRGB" : "UNORM");
+    return name + "_" + suffix + "_BLOCK";
+  }
+  return std::to_string(format);
+}
+
 const char* const kSupercompression[] = {"None", "BasisLZ", "Zstandard", "ZLIB"};
 
 struct Descriptor {
@@ -259,7 +312,7 @@ class KtxReader : public PreparedReader {
                                  scheme < std::size(kSupercompression) ? kSupercompression[scheme]
                                                                        : "scheme " + std::to_string(scheme));
     }
-    main.extended.emplace_back("VkFormat", std::to_string(vkFormat));
+    main.extended.emplace_back("VkFormat", VkFormatName(vkFormat));
     if (kvdOffset <= r.Size() && kvdLength <= r.Size() - kvdOffset) ReadKeyValues(r, kvdOffset, kvdLength, main);
     AddLayout(main, depth, layers, faces, levels);
 

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "formats/texture/texture_reader.h"
@@ -90,9 +89,9 @@ TEST(KtxReader, ReadsBothVersionsAndTheirLevels) {
        "Compression=DXT1|ByteOrder=big-endian|BitsPerSample=|Mipmaps="},
       {"texture/cube.ktx", 4, 4, 0, 1, PXC_CE_RGB, PXC_AP_NONE, "CubeFaces=6|inks=3"},
       {"texture/srgba8.ktx2", 8, 4, 0, 2, PXC_CE_RGB, PXC_AP_UNASSOCIATED,
-       "version=2|Compression=None|BitsPerSample=8|VkFormat=43|Supercompression=|1:columns=4|1:rows=2"},
+       "version=2|Compression=None|BitsPerSample=8|VkFormat=R8G8B8A8_SRGB|Supercompression=|1:columns=4|1:rows=2"},
       {"texture/bc5_zstd.ktx2", 16, 16, 0, 1, PXC_CE_RGB, PXC_AP_NONE,
-       "Compression=BC5|Supercompression=Zstandard|inks=2"},
+       "Compression=BC5|Supercompression=Zstandard|inks=2|VkFormat=BC5_UNORM_BLOCK"},
   });
   // Levels the file does not hold are not reported.
   const Bytes mips = Sample("rgba8_mips.ktx");
@@ -156,14 +155,11 @@ TEST(BlpReader, ReadsDxtAlphaAndTheMipmapsHeld) {
 
 // The damaged files kept as regression inputs, and what each gets.
 TEST(TextureReaders, RegressionInputsGetTheirReasons) {
-  const std::tuple<const char*, Factory, const char*> cases[] = {
+  CheckRegressionReasons("texture", {
       {"swapped_mark.ktx", MakeKtxReader, "the endianness mark is not 0x04030201 in either byte order"},
       {"no_descriptor.ktx2", MakeKtxReader, "the data format descriptor runs past the end of the file"},
       {"cut_header.blp", MakeBlpReader, "the header is cut short"},
-  };
-  for (const auto& [file, make, why] : cases) {
-    EXPECT_EQ(Refusal(make, ReadBytes(IMR_TEST_DATA "/formats/texture/regress/"s + file)), why) << file;
-  }
+  });
 }
 
 }  // namespace
