@@ -252,7 +252,8 @@ class KtxReader : public PreparedReader {
     if (width == 0) return Refuse("the width is 0");
     if (faces != 1 && faces != 6) return Refuse(std::to_string(faces) + " faces (1 or 6 expected)");
     const std::uint32_t rows = height == 0 ? 1 : height;
-    if (levels > MaxMipmapLevels(width, rows)) return Refuse(std::to_string(levels) + " mipmap levels for the size");
+    // A volume's depth halves with its levels too.
+    if (levels > MaxMipmapLevels(std::max(width, depth), rows)) return Refuse(std::to_string(levels) + " mipmap levels for the size");
     if (keyValueBytes > r.Size() - kKtx1HeaderSize) return Refuse("the key/value data runs past the end of the file");
 
     ImageDescription main;
@@ -293,7 +294,7 @@ class KtxReader : public PreparedReader {
     if (width == 0) return Refuse("the width is 0");
     if (faces != 1 && faces != 6) return Refuse(std::to_string(faces) + " faces (1 or 6 expected)");
     const std::uint32_t rows = height == 0 ? 1 : height;
-    if (levels > MaxMipmapLevels(width, rows)) return Refuse(std::to_string(levels) + " mipmap levels for the size");
+    if (levels > MaxMipmapLevels(std::max(width, depth), rows)) return Refuse(std::to_string(levels) + " mipmap levels for the size");
     if (dfdOffset > r.Size() || dfdLength > r.Size() - dfdOffset) {
       return Refuse("the data format descriptor runs past the end of the file");
     }

@@ -13,7 +13,8 @@ namespace imr::formats {
 // to 256 pixels a side, a preview above), with its level as a detail.
 ImageDescription MipmapLevel(const ImageDescription& main, std::uint32_t level);
 
-// Levels a texture of this size can have (1 for a 1 x 1 texture).
+// Levels a texture can have whose longest side is the longer of `columns`
+// and `rows` (1 for a 1 x 1 texture).
 std::uint32_t MaxMipmapLevels(std::uint32_t columns, std::uint32_t rows);
 
 }  // namespace imr::formats

@@ -115,6 +115,8 @@ TEST(KtxReader, SaysWhyItRefusesAHeader) {
       {With(ktx1, 5, 'X'), ""},
   };
   for (const auto& [b, why] : bad) EXPECT_EQ(Refusal(MakeKtxReader, b), why);
+  // A volume of 64 slices has levels down to 1 x 1 x 1.
+  EXPECT_EQ(Refusal(MakeKtxReader, With(With(Sample("rgba8_mips.ktx"), 44, 64, 4), 56, 7, 4)), "opened");
 }
 
 // ------------------------------------------------------------------- BLP
