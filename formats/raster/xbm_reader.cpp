@@ -27,7 +27,7 @@ class XbmReader : public PreparedReader {
     const std::string head = text.substr(0, bits);
     std::uint32_t width = 0, height = 0, xHot = 0, yHot = 0;
     if (!DefinedNumber(head, "_width", width) || !DefinedNumber(head, "_height", height)) {
-      return Refuse("the _width or _height define is missing");
+      return Refuse("the _width or _height define is missing or not a number");
     }
     if (width == 0 || height == 0) return Refuse("the width or height is 0");
 

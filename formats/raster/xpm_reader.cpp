@@ -3,6 +3,7 @@
 // XPM2 ("! XPM2") holds the same lines unquoted.  The colour lines follow;
 // a colour "None" is the transparent one.
 #include <algorithm>
+#include <cctype>
 #include <string>
 
 #include "formats/common/byte_reader.h"

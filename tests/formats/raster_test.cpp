@@ -459,9 +459,9 @@ TEST(XbmReader, ReadsTheDefinesOfX11AndX10Bitmaps) {
   ASSERT_EQ(r.images.size(), 1u);
   Check(r.images, "columns=16|rows=2|HotSpot=3,1|version=X11");
   const std::pair<std::string, const char*> bad[] = {
-      {"#define c_width 16\nstatic char c_bits[] = {0};\n", "the _width or _height define is missing"},
+      {"#define c_width 16\nstatic char c_bits[] = {0};\n", "the _width or _height define is missing or not a number"},
       {"#define c_width 16\n#define c_height 99999999999\nstatic char c_bits[] = {0};\n",
-       "the _width or _height define is missing"},
+       "the _width or _height define is missing or not a number"},
       {"#define c_width 0\n#define c_height 2\nstatic char c_bits[] = {0};\n", "the width or height is 0"},
       {"#define c_width 16\n#define c_height 2\n", "no _bits[] array follows the defines"},
       {"int main() { return 0; }\n", ""},
