@@ -29,7 +29,9 @@ class BmpReader : public FormatReader {
     } else {
       return false;
     }
-    return ReadNext();
+    if (ReadNext()) return true;
+    return Refuse(iArray ? "the first array member is not a readable bitmap"
+                         : "the bitmap header's fields cannot describe a bitmap");
   }
 
   bool Describe(std::uint32_t index, ImageDescription& out) override {

@@ -1,6 +1,7 @@
 #include "formats/raster/ico_reader.h"
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "formats/common/byte_reader.h"
@@ -22,17 +23,23 @@ constexpr std::uint64_t kIcoEntrySize = 16;
 
 class IcoFile {
  public:
-  bool Open(const ByteSource& source) {
+  // False with `why` empty when the bytes are not an icon file.
+  bool Open(const ByteSource& source, std::string& why) {
     iSource = &source;
     ByteReader r(source, true);
     const std::uint16_t reserved = r.U16(0);
     iType = r.U16(2);
     iCount = r.U16(4);
-    if (r.Failed() || reserved != 0 || (iType != 1 && iType != 2) || iCount == 0) return false;
-    if (6 + kIcoEntrySize * iCount > r.Size()) return false;
+    if (r.Failed() || reserved != 0 || (iType != 1 && iType != 2)) return false;
+    if (iCount == 0 || 6 + kIcoEntrySize * iCount > r.Size()) {
+      why = iCount == 0 ? "the directory lists no icons" : "the directory runs past the end of the file";
+      return false;
+    }
     // The magic is weak: the first entry must hold a readable image.
     ImageDescription first;
-    return DescribeEntry(0, first, true);
+    if (DescribeEntry(0, first, true)) return true;
+    why = "the first icon holds neither a PNG nor a readable bitmap";
+    return false;
   }
 
   bool Describe(std::uint32_t index, ImageDescription& out) {
@@ -138,17 +145,21 @@ const ElementType* FindElementType(const std::string& type) {
 
 class IcnsFile {
  public:
-  bool Open(const ByteSource& source) {
+  bool Open(const ByteSource& source, std::string& why) {
     iSource = &source;
     ByteReader r(source, false);
     if (r.Text(0, 4) != "icns") return false;
     const std::uint64_t declared = r.U32(4);
-    if (r.Failed() || declared < 8) return false;
+    if (r.Failed() || declared < 8) {
+      why = "the file length is cut short or under 8 bytes";
+      return false;
+    }
     iEnd = declared < r.Size() ? declared : r.Size();
     iNext = 8;
     // An icon file with no icon in it is not one.
     while (iIcons.empty() && Step()) {
     }
+    if (iIcons.empty()) why = "no icon element";
     return !iIcons.empty();
   }
 
@@ -265,13 +276,14 @@ class IcoReader : public FormatReader {
     iIsIcns = false;
     iOpen = false;
     ByteReader r(source);
+    std::string why;
     if (r.Text(0, 4) == "icns") {
       iIsIcns = true;
-      iOpen = iIcns.Open(source);
+      iOpen = iIcns.Open(source, why);
     } else {
-      iOpen = iIco.Open(source);
+      iOpen = iIco.Open(source, why);
     }
-    return iOpen;
+    return iOpen || why.empty() ? iOpen : Refuse(why);
   }
 
   bool Describe(std::uint32_t index, ImageDescription& out) override {

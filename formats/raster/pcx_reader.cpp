@@ -14,11 +14,12 @@ constexpr std::uint32_t kDcxMagic = 987654321;
 constexpr std::uint32_t kMaxDcxPages = 1023;
 constexpr std::uint64_t kPcxHeaderSize = 128;
 
-// Reads the PCX header at `at`; false unless it describes a bitmap.
-bool DescribePcx(ByteReader& reader, std::uint64_t at, ImageDescription& out) {
+// Reads the PCX header at `at` into `out`; returns why it cannot describe a
+// bitmap, or an empty text.
+std::string DescribePcx(ByteReader& reader, std::uint64_t at, ImageDescription& out) {
   ByteReader r(reader);
   r.SetLittleEndian(true);
-  if (at > r.Size() || r.Size() - at < kPcxHeaderSize) return false;
+  if (at > r.Size() || r.Size() - at < kPcxHeaderSize) return "the header is cut short";
   const std::uint8_t manufacturer = r.U8(at);
   const std::uint8_t version = r.U8(at + 1);
   const std::uint8_t encoding = r.U8(at + 2);
@@ -28,15 +29,17 @@ bool DescribePcx(ByteReader& reader, std::uint64_t at, ImageDescription& out) {
   const std::uint16_t hDpi = r.U16(at + 12), vDpi = r.U16(at + 14);
   const std::uint8_t planes = r.U8(at + 65);
   const std::uint16_t bytesPerLine = r.U16(at + 66);
-  if (r.Failed() || manufacturer != 0x0A || encoding > 1) return false;
-  if (version != 0 && version != 2 && version != 3 && version != 4 && version != 5) return false;
-  if (bits != 1 && bits != 2 && bits != 4 && bits != 8) return false;
-  if (planes == 0 || planes > 4 || xMax < xMin || yMax < yMin) return false;
+  if (r.Failed()) return "the header is cut short";
+  if (manufacturer != 0x0A) return "no PCX header";
+  if (encoding > 1) return "an unknown encoding " + std::to_string(encoding);
+  if (version != 0 && version != 2 && version != 3 && version != 4 && version != 5) {
+    return "an unknown version " + std::to_string(version);
+  }
+  if (bits != 1 && bits != 2 && bits != 4 && bits != 8) return std::to_string(bits) + " bits per pixel and plane";
+  if (planes == 0 || planes > 4) return std::to_string(planes) + " planes";
+  if (xMax < xMin || yMax < yMin) return "the image window is empty";
   out.columns = std::uint32_t{xMax} - xMin + 1;
   out.rows = std::uint32_t{yMax} - yMin + 1;
-  if (bytesPerLine == 0 || std::uint64_t{bytesPerLine} * 8 < std::uint64_t{out.columns} * bits) {
-    return false;
-  }
 
   if (bits == 8 && planes >= 3) {
     out.channelEncoding = PXC_CE_RGB;
@@ -54,7 +57,12 @@ bool DescribePcx(ByteReader& reader, std::uint64_t at, ImageDescription& out) {
   out.version = kVersions[version];
   out.extended.emplace_back("Compression", encoding == 1 ? "RLE" : "None");
   out.extended.emplace_back("BitsPerSample", std::to_string(bits));
-  return true;
+  // The window gives the size; lines too short for it are the writer's
+  // mistake, which readers pad.
+  if (std::uint64_t{bytesPerLine} * 8 < std::uint64_t{out.columns} * bits) {
+    out.extended.emplace_back("BytesPerLine", std::to_string(bytesPerLine) + ", fewer than the width needs");
+  }
+  return {};
 }
 
 class PcxReader : public FormatReader {
@@ -74,15 +82,20 @@ class PcxReader : public FormatReader {
     } else {
       iPages.push_back(0);
     }
+    if (iPages.empty()) return Refuse("the page table is empty");
     ImageDescription first;
-    return !iPages.empty() && DescribePcx(r, iPages[0], first);
+    const std::string problem = DescribePcx(r, iPages[0], first);
+    if (problem.empty()) return true;
+    if (!iDcx && r.U8(0) != 0x0A) return false;
+    return Refuse(iDcx ? "page 1: " + problem : problem);
   }
 
   bool Describe(std::uint32_t index, ImageDescription& out) override {
     if (!iSource || index >= iPages.size()) return false;
     ByteReader r(*iSource, true);
     out = ImageDescription{};
-    if (!DescribePcx(r, iPages[index], out)) return false;
+    const std::string problem = DescribePcx(r, iPages[index], out);
+    if (!problem.empty()) return Refuse("page " + std::to_string(index + 1) + ": " + problem);
     if (iDcx) {
       out.format = "DCX";
       out.type = index == 0 ? PXC_IT_MAIN : PXC_IT_PAGE;

@@ -29,6 +29,7 @@ struct PnmHeader {
   std::string tupleType;
   std::uint64_t dataStart = 0;
   std::uint64_t dataBytes = 0;  // raw forms only
+  bool headerRead = false;      // the header is complete and its values in range
 };
 
 class Tokens {
@@ -178,6 +179,7 @@ bool ParsePnm(ByteReader& reader, std::uint64_t at, PnmHeader& h) {
   }
   if (h.width == 0 || h.height == 0 || h.maxval == 0 || h.maxval > 65535) return false;
   h.dataStart = at + dataStart;
+  h.headerRead = true;
 
   if (h.kind >= '1' && h.kind <= '3') return h.dataStart < size;
   std::uint64_t rowBytes = 0;
@@ -208,7 +210,11 @@ class PnmReader : public FormatReader {
     iDone = false;
     ByteReader r(source);
     PnmHeader first;
-    if (!ParsePnm(r, 0, first)) return false;
+    if (!ParsePnm(r, 0, first)) {
+      if (first.kind == 0) return false;
+      return Refuse(first.headerRead ? "the pixel data is cut short"
+                                     : "the header is incomplete or holds values out of range");
+    }
     iHeaders.push_back(first);
     return true;
   }

@@ -1,4 +1,6 @@
 // The Quite OK Image format: a 14-byte header.
+#include <string>
+
 #include "formats/common/byte_reader.h"
 #include "formats/common/reader_registry.h"
 #include "formats/raster/raster_reader.h"
@@ -20,9 +22,11 @@ class QoiReader : public FormatReader {
     iHeight = r.U32(8);
     iChannels = r.U8(12);
     iColourSpace = r.U8(13);
-    if (r.Failed() || iWidth == 0 || iHeight == 0) return false;
-    if (std::uint64_t{iWidth} * iHeight > kMaxPixels) return false;
-    if ((iChannels != 3 && iChannels != 4) || iColourSpace > 1) return false;
+    if (r.Failed()) return Refuse("the header is cut short");
+    if (iWidth == 0 || iHeight == 0) return Refuse("the width or height is 0");
+    if (std::uint64_t{iWidth} * iHeight > kMaxPixels) return Refuse("more pixels than decoders accept");
+    if (iChannels != 3 && iChannels != 4) return Refuse(std::to_string(iChannels) + " channels");
+    if (iColourSpace > 1) return Refuse("an unknown colour space " + std::to_string(iColourSpace));
     iOpen = true;
     return true;
   }

@@ -24,13 +24,18 @@ class SgiReader : public FormatReader {
     iHeight = r.U16(8);
     iChannels = r.U16(10);
     iColormap = r.U32(104);
-    if (r.Failed() || magic != kMagic || iStorage > 1) return false;
-    if (iBytesPerChannel != 1 && iBytesPerChannel != 2) return false;
-    if (dimension < 1 || dimension > 3 || iColormap > 3) return false;
+    if (r.Failed() && magic == kMagic) return Refuse("the header is cut short");
+    if (r.Failed() || magic != kMagic) return false;
+    if (iStorage > 1) return Refuse("an unknown storage " + std::to_string(iStorage));
+    if (iBytesPerChannel != 1 && iBytesPerChannel != 2) {
+      return Refuse(std::to_string(iBytesPerChannel) + " bytes per channel");
+    }
+    if (dimension < 1 || dimension > 3) return Refuse(std::to_string(dimension) + " dimensions");
+    if (iColormap > 3) return Refuse("an unknown colour map kind " + std::to_string(iColormap));
     // Fewer dimensions leave the later sizes unused.
     if (dimension == 1) iHeight = 1;
     if (dimension < 3) iChannels = 1;
-    if (iWidth == 0 || iHeight == 0 || iChannels == 0) return false;
+    if (iWidth == 0 || iHeight == 0 || iChannels == 0) return Refuse("the width, height or channel count is 0");
     iName = r.Text(24, 80);
     iName.resize(iName.find('\0') == std::string::npos ? iName.size() : iName.find('\0'));
     iSource = &source;

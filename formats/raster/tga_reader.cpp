@@ -33,35 +33,38 @@ class TgaReader : public FormatReader {
     iHeight = r.U16(14);
     iDepth = r.U8(16);
     const std::uint8_t descriptor = r.U8(17);
-    if (r.Failed()) return false;
+    if (r.Failed()) return Refuse("the header is cut short");
     iAlphaBits = descriptor & 0x0F;
 
     const std::uint8_t base = iImageType & 0x07;  // 9..11 are RLE of 1..3
-    if (iImageType != base && iImageType != base + 8) return false;
-    if (base < 1 || base > 3) return false;
-    if (mapType > 1 || iWidth == 0 || iHeight == 0 || (descriptor & 0xC0) != 0) return false;
+    if ((iImageType != base && iImageType != base + 8) || base < 1 || base > 3) {
+      return Refuse("an unknown image type " + std::to_string(iImageType));
+    }
+    if (mapType > 1) return Refuse("an unknown colour map type " + std::to_string(mapType));
+    if (iWidth == 0 || iHeight == 0) return Refuse("the width or height is 0");
+    if ((descriptor & 0xC0) != 0) return Refuse("interleaved rows");
     if (mapType == 1) {
-      if (mapLength == 0 || std::uint32_t{mapFirst} + mapLength > 65536) return false;
-      if (mapDepth != 15 && mapDepth != 16 && mapDepth != 24 && mapDepth != 32) return false;
+      if (mapLength == 0 || std::uint32_t{mapFirst} + mapLength > 65536) return Refuse("a colour map of no or too many entries");
+      if (mapDepth != 15 && mapDepth != 16 && mapDepth != 24 && mapDepth != 32) {
+        return Refuse("colour map entries of " + std::to_string(mapDepth) + " bits");
+      }
     } else if (mapFirst != 0 || mapLength != 0 || base == 1) {
-      return false;
+      return Refuse(base == 1 ? "a colour-mapped image without a colour map" : "colour map fields without a colour map");
     }
-    switch (base) {
-      case 1: if (iDepth != 8 && iDepth != 16) return false; break;
-      case 2: if (iDepth != 15 && iDepth != 16 && iDepth != 24 && iDepth != 32) return false; break;
-      case 3: if (iDepth != 8 && iDepth != 16) return false; break;
-    }
-    if (iAlphaBits > 8 || iAlphaBits >= iDepth) return false;
+    const bool depthFits = base == 2 ? iDepth == 15 || iDepth == 16 || iDepth == 24 || iDepth == 32
+                                     : iDepth == 8 || iDepth == 16;
+    if (!depthFits) return Refuse(std::to_string(iDepth) + " bits per pixel for image type " + std::to_string(iImageType));
+    if (iAlphaBits > 8 || iAlphaBits >= iDepth) return Refuse(std::to_string(iAlphaBits) + " alpha bits");
 
     const std::uint64_t mapBytes = mapType == 1 ? std::uint64_t{mapLength} * ((mapDepth + 7) / 8) : 0;
     const std::uint64_t dataStart = kHeaderSize + idLength + mapBytes;
     const std::uint64_t size = r.Size();
-    if (dataStart >= size) return false;
+    if (dataStart >= size) return Refuse("no pixel data follows the header");
     if (iImageType == base) {
       // Uncompressed pixels must all be there: a cheap check against files
       // that merely look like a TGA header.
       const std::uint64_t pixelBytes = std::uint64_t{iWidth} * iHeight * ((iDepth + 7) / 8);
-      if (pixelBytes > size - dataStart) return false;
+      if (pixelBytes > size - dataStart) return Refuse("the pixel data is cut short");
     }
     ReadFooter(r);
     return true;

@@ -1,8 +1,10 @@
-// The raster readers: BMP, the icons (ICO/CUR/ICNS, whose entries hold DIBs or PNGs),
-// TGA, PCX/DCX, SGI, Netpbm, QOI and DDS.
+// The raster readers: BMP and headerless DIBs, the icons (ICO/CUR/ICNS, whose
+// entries hold DIBs or PNGs), TGA, PCX/DCX, SGI, Netpbm, QOI, Sun raster, XBM,
+// XPM, XWD, WBMP, CALS and Photo CD.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <tuple>
 #include <string>
 #include <vector>
 
@@ -120,11 +122,21 @@ TEST(PcxReader, RefusesBadHeadersAndStopsAtBrokenPages) {
   EXPECT_EQ(DescribeAll(MakePcxReader, MakePcx(8, 4, 10, 10)).images.at(0).alphaPlane, PXC_AP_UNASSOCIATED);
   const Bytes good = MakePcx(8, 1, 10, 10);
   EXPECT_TRUE(Opens(MakePcxReader, good));
-  const Bytes bad[] = {MakePcx(3, 1, 10, 10), MakePcx(8, 5, 10, 10),
-                       With(good, 4, 20, 2),  // xMin past xMax
-                       With(good, 66, 4, 2),  // rows shorter than the width needs
-                       Cut(good, 100)};
-  for (const Bytes& b : bad) EXPECT_FALSE(Opens(MakePcxReader, b)) << &b - bad;
+  const std::pair<Bytes, const char*> bad[] = {
+      {MakePcx(3, 1, 10, 10), "3 bits per pixel and plane"},
+      {MakePcx(8, 5, 10, 10), "5 planes"},
+      {With(good, 4, 20, 2), "the image window is empty"},  // xMin past xMax
+      {With(good, 2, 7), "an unknown encoding 7"},
+      {Cut(good, 100), "the header is cut short"},
+      {With(good, 0, 0x0B), ""},  // not a PCX at all
+  };
+  for (const auto& [b, why] : bad) EXPECT_EQ(Refusal(MakePcxReader, b), why);
+
+  // Lines too short for the window: the window still gives the size.
+  const Described shortLines = DescribeAll(MakePcxReader, With(good, 66, 4, 2));
+  ASSERT_EQ(shortLines.images.size(), 1u);
+  Check(shortLines.images, "columns=10|rows=10|BytesPerLine=4, fewer than the width needs");
+  EXPECT_EQ(Detail(DescribeAll(MakePcxReader, good).images.at(0), "BytesPerLine"), "");
 
   // DCX: the second offset points at garbage; the walk ends after page 0.
   const Bytes page = MakePcx(1, 1, 64, 2);
@@ -211,55 +223,6 @@ TEST(QoiReader, ReadsHeaderAndRefusesBadOnes) {
                          Cut(make(1, 1, 3, 0), 13)}) {
     EXPECT_FALSE(Opens(MakeQoiReader, b));
   }
-}
-
-// ------------------------------------------------------------------- DDS
-
-Bytes MakeDds(std::uint32_t w, std::uint32_t h, const std::string& fourCC, std::size_t size = 128) {
-  Bytes b = ToBytes("DDS " + Le32(124) + Le32(0x1007) + Le32(h) + Le32(w));
-  b.resize(size, 0);
-  Set(b, 76, 32, 4);
-  Set(b, 80, 4, 4);
-  std::copy(fourCC.begin(), fourCC.end(), b.begin() + 84);
-  return b;
-}
-
-// identify reports an alpha channel for rgb_none.dds, whose pixel format
-// has neither the alpha flag nor an alpha mask.
-TEST(DdsReader, SamplesAgreeWithIdentify) {
-  CheckSamples(MakeDdsReader, {
-      {"raster/dxt1.dds", 16, 8, 0, 1, PXC_CE_RGB, PXC_AP_NONE, "Compression=DXT1|BitsPerSample=|Mipmaps="},
-      {"raster/dxt5_mips.dds", 32, 32, 0, 1, PXC_CE_RGB, PXC_AP_UNASSOCIATED, "Compression=DXT5|Mipmaps=4"},
-      {"raster/rgb_none.dds", 16, 8, 0, 1, PXC_CE_RGB, PXC_AP_NONE, "Compression=None|BitsPerSample=8"},
-  });
-}
-
-TEST(DdsReader, ReadsDx10HeadersCubesAndVolumes) {
-  // DXGI format, 2D, cube, two cubes, premultiplied alpha.
-  const auto dx10 = [](std::uint32_t format, std::uint32_t misc, std::uint32_t alpha) {
-    Bytes b = MakeDds(64, 64, "DX10", 148);
-    const std::string extra = Le32(format) + Le32(3) + Le32(misc) + Le32(2) + Le32(alpha);
-    std::copy(extra.begin(), extra.end(), b.begin() + 128);
-    return DescribeAll(MakeDdsReader, b);
-  };
-  Described r = dx10(99, 0x4, 2);  // BC7_UNORM_SRGB
-  ASSERT_EQ(r.images.size(), 1u);
-  Check(r.images, "Compression=BC7_UNORM_SRGB|CubeFaces=6|ArraySize=2|alpha=Associated");
-  r = dx10(85, 0, 0);  // B5G6R5_UNORM
-  ASSERT_EQ(r.images.size(), 1u);
-  Check(r.images, "BitsPerSample=5,6,5|alpha=None");
-  EXPECT_EQ(dx10(80, 0, 0).images.at(0).channelEncoding, PXC_CE_GRAY);  // BC4_UNORM
-  EXPECT_FALSE(dx10(125, 0, 0).opened);                                 // no such format
-  EXPECT_FALSE(Opens(MakeDdsReader, MakeDds(64, 64, "DX10", 140)));  // DX10 header cut short
-
-  Bytes volume = With(With(MakeDds(8, 8, "DXT2"), 8, 0x1007 | 0x800000, 4), 24, 16, 4);
-  r = DescribeAll(MakeDdsReader, With(volume, 112, 0x200000, 4));
-  ASSERT_EQ(r.images.size(), 1u);
-  Check(r.images, "Depth=16|alpha=Associated");
-  r = DescribeAll(MakeDdsReader, With(MakeDds(8, 8, "ATI2"), 112, 0x200 | 0x400 | 0x800 | 0x1000, 4));
-  ASSERT_EQ(r.images.size(), 1u);
-  Check(r.images, "CubeFaces=3|inks=2");
-  EXPECT_FALSE(Opens(MakeDdsReader, MakeDds(0, 8, "DXT1")));
 }
 
 namespace bmp {
@@ -448,6 +411,262 @@ TEST(IcoReader, ReadsClassicIcnsElementsWithMasksLast) {
 }
 
 }  // namespace ico
+
+// ------------------------------------------------------------- Sun raster
+
+Bytes MakeSun(std::uint32_t w, std::uint32_t h, std::uint32_t depth, std::uint32_t type = 1,
+              std::uint32_t mapType = 0, std::uint32_t mapLength = 0) {
+  return ToBytes("\x59\xA6\x6A\x95"s + Be32(w) + Be32(h) + Be32(depth) + Be32(0) + Be32(type) + Be32(mapType) +
+                 Be32(mapLength) + std::string(mapLength + 16, '\0'));
+}
+
+TEST(SunReader, SamplesAgreeWithIdentify) {
+  CheckSamples(MakeSunReader, {
+      {"raster/rgb.ras", 33, 21, 0, 1, PXC_CE_RGB, PXC_AP_NONE, "Compression=None|BitsPerSample=8|PixelOrder=RGB"},
+      {"raster/pal8.ras", 33, 21, 0, 1, PXC_CE_INDEXED, PXC_AP_NONE, "inks=1|BitsPerSample=8"},
+      {"raster/rgba.ras", 12, 10, 0, 1, PXC_CE_RGB, PXC_AP_UNASSOCIATED, "inks=3"},
+      {"raster/mono.ras", 17, 9, 0, 1, PXC_CE_BILEVEL, PXC_AP_NONE, "BitsPerSample=1"},
+      {"raster/rle.ras", 7, 5, 0, 1, PXC_CE_INDEXED, PXC_AP_NONE, "Compression=RLE"},
+  });
+}
+
+TEST(SunReader, SaysWhyItRefusesAHeader) {
+  EXPECT_EQ(Refusal(MakeSunReader, MakeSun(4, 4, 8)), "opened");
+  EXPECT_EQ(DescribeAll(MakeSunReader, MakeSun(4, 4, 8)).images.at(0).channelEncoding, PXC_CE_GRAY);  // no map
+  const std::pair<Bytes, const char*> bad[] = {
+      {MakeSun(0, 4, 8), "the width or height is 0"},
+      {MakeSun(4, 4, 16), "a depth of 16 bits per pixel"},
+      {MakeSun(4, 4, 8, 4), "the pixels are held in TIFF or IFF form"},
+      {MakeSun(4, 4, 8, 9), "an unknown raster type 9"},
+      {MakeSun(4, 4, 8, 1, 3), "an unknown colour map type 3"},
+      {With(MakeSun(4, 4, 8, 1, 1, 6), 31, 0xFF), "the colour map runs past the end of the file"},
+      {Cut(MakeSun(4, 4, 8), 20), "the header is cut short"},
+      {With(MakeSun(4, 4, 8), 0, 0x58), ""},
+  };
+  for (const auto& [b, why] : bad) EXPECT_EQ(Refusal(MakeSunReader, b), why);
+}
+
+// -------------------------------------------------------------- XBM / XPM
+
+TEST(XbmReader, ReadsTheDefinesOfX11AndX10Bitmaps) {
+  CheckSamples(MakeXbmReader, {
+      {"raster/check.xbm", 19, 11, 0, 1, PXC_CE_BILEVEL, PXC_AP_NONE, "version=X11|BitsPerSample=1|HotSpot="},
+      {"raster/x10.xbm", 10, 6, 0, 1, PXC_CE_BILEVEL, PXC_AP_NONE, "version=X10"},
+  });
+  const std::string hot = "#define c_width 16\n#define c_height 2\n#define c_x_hot 3\n#define c_y_hot 1\n"
+                          "static unsigned char c_bits[] = { 0 };\n";
+  const Described r = DescribeAll(MakeXbmReader, ToBytes(hot));
+  ASSERT_EQ(r.images.size(), 1u);
+  Check(r.images, "columns=16|rows=2|HotSpot=3,1|version=X11");
+  const std::pair<std::string, const char*> bad[] = {
+      {"#define c_width 16\nstatic char c_bits[] = {0};\n", "the _width or _height define is missing or not a number"},
+      {"#define c_width 16\n#define c_height 99999999999\nstatic char c_bits[] = {0};\n",
+       "the _width or _height define is missing or not a number"},
+      {"#define c_width 0\n#define c_height 2\nstatic char c_bits[] = {0};\n", "the width or height is 0"},
+      {"#define c_width 16\n#define c_height 2\n", "no _bits[] array follows the defines"},
+      {"int main() { return 0; }\n", ""},
+  };
+  for (const auto& [text, why] : bad) EXPECT_EQ(Refusal(MakeXbmReader, text), why) << text;
+}
+
+TEST(XpmReader, ReadsValuesAndFindsTheTransparentColour) {
+  CheckSamples(MakeXpmReader, {
+      {"raster/pal.xpm", 13, 7, 0, 1, PXC_CE_INDEXED, PXC_AP_NONE, "version=3|Colors=4|CharsPerPixel=1"},
+      {"raster/transparent.xpm", 13, 7, 0, 1, PXC_CE_INDEXED, PXC_AP_TRANSPARENT_INDEX, "Colors=5"},
+  });
+  // XPM2, a hot spot, and "None" under the mono key after a comment.
+  const Described r = DescribeAll(MakeXpmReader, ToBytes("! XPM2\n4 2 2 2 1 0\naa c #FF0000\nbb m None\naabbaabb\n"));
+  ASSERT_EQ(r.images.size(), 1u);
+  Check(r.images, "version=2|columns=4|rows=2|HotSpot=1,0|alpha=TransparentIndex|CharsPerPixel=2");
+  const std::string xpm3 = "/* XPM */\nstatic char *x[] = {\n/* \"9 9 9 9\" */\n\"3 1 1 1\",\n\"a c red\",\n\"aaa\"};\n";
+  Check(DescribeAll(MakeXpmReader, ToBytes(xpm3)).images, "columns=3|alpha=None");
+  const std::pair<std::string, const char*> bad[] = {
+      {"/* XPM */\nstatic char *x[] = {\n\"3 1\",\n};\n",
+       "the line of values does not hold width, height, colours and characters per pixel"},
+      {"/* XPM */\nstatic char *x[] = {\n\"0 1 1 1\",\n};\n", "the width or height is 0"},
+      {"/* XPM */\nstatic char *x[] = {\n\"3 1 0 1\",\n};\n", "no colours"},
+      {"/* XPM */\nstatic char *x[] = {\n\"3 1 2 0\",\n};\n", "several colours of no characters each"},
+      {"/* XPM */\nstatic char *x[] = {\n", "the line of values is missing"},
+      {"/* XBM */\n", ""},
+  };
+  for (const auto& [text, why] : bad) EXPECT_EQ(Refusal(MakeXpmReader, text), why) << text;
+}
+
+// -------------------------------------------------------------------- XWD
+
+// The 100 bytes of fields and a name, big-endian unless `little`.
+Bytes MakeXwd(std::uint32_t w, std::uint32_t h, std::uint32_t depth, std::uint32_t visual, bool little = false,
+              std::uint32_t version = 7) {
+  const auto u32 = [little](std::uint32_t v) { return little ? Le32(v) : Be32(v); };
+  std::string head = u32(104) + u32(version) + u32(2) + u32(depth) + u32(w) + u32(h) + u32(0) + u32(little ? 0 : 1);
+  for (int i = 8; i < 25; ++i) head += u32(i == 11 ? depth : i == 13 ? visual : 0);
+  return ToBytes(head + "win" + '\0');
+}
+
+TEST(XwdReader, SamplesAgreeWithIdentifyAndEitherByteOrderReads) {
+  CheckSamples(MakeXwdReader, {
+      {"raster/rgb.xwd", 21, 13, 0, 1, PXC_CE_RGB, PXC_AP_NONE, "version=7|VisualClass=DirectColor|BitsPerPixel=24|BitsPerSample=8"},
+      {"raster/mono.xwd", 9, 5, 0, 1, PXC_CE_BILEVEL, PXC_AP_NONE, "WindowName=stdin|ByteOrder=MSBFirst|BitsPerSample=1"},
+      // identify cannot read netpbm's 8-bit grey dumps
+      {"raster/gray.xwd", 9, 5, 0, 1, PXC_CE_GRAY, PXC_AP_NONE, "VisualClass=StaticGray|Colors=256"},
+  });
+  const Described r = DescribeAll(MakeXwdReader, MakeXwd(640, 480, 8, 3, true));
+  ASSERT_EQ(r.images.size(), 1u);
+  Check(r.images, "columns=640|rows=480|encoding=Indexed|ByteOrder=LSBFirst|WindowName=win");
+  const std::pair<Bytes, const char*> bad[] = {
+      {MakeXwd(0, 4, 8, 3), "the width or height is 0"},
+      {MakeXwd(4, 4, 40, 3), "a depth of 40 bits in pixels of 40"},
+      {MakeXwd(4, 4, 8, 6), "an unknown visual class 6"},
+      {With(MakeXwd(4, 4, 8, 3), 3, 50), "a header size of 50"},
+      {Cut(MakeXwd(4, 4, 8, 3), 60), "the header is cut short"},
+      {MakeXwd(4, 4, 8, 3, false, 6), ""},  // X10 dumps
+  };
+  for (const auto& [b, why] : bad) EXPECT_EQ(Refusal(MakeXwdReader, b), why);
+}
+
+// ------------------------------------------------------------------- WBMP
+
+TEST(WbmpReader, NeedsTheFileSizeTheHeaderImplies) {
+  CheckSamples(MakeWbmpReader, {
+      {"raster/check.wbmp", 20, 10, 0, 1, PXC_CE_BILEVEL, PXC_AP_NONE, "version=0|BitsPerSample=1"},
+      {"raster/wide.wbmp", 200, 3, 0, 1, PXC_CE_BILEVEL, PXC_AP_NONE},  // a two-byte width
+  });
+  const Bytes good = ToBytes("\0\0\x81\x00\x02"s + std::string(32, '\0'));  // 128 x 2
+  Check(DescribeAll(MakeWbmpReader, good).images, "columns=128|rows=2");
+  const std::pair<Bytes, const char*> bad[] = {
+      {Cut(good, good.size() - 1), "the file holds 36 bytes where the header implies 37"},
+      {ToBytes("\0\0\x80\x81\x02"s + std::string(32, '\0')), "the width or height cannot be read"},
+      {ToBytes("\0\0\x81\x80\x80\x80\x02"s), "the width or height cannot be read"},
+      {ToBytes("\0\0\0\x02"s), "the width or height is 0"},
+      {ToBytes("\0\x01\x08\x02"s + std::string(2, '\0')), ""},  // extension headers: not type 0
+  };
+  for (const auto& [b, why] : bad) EXPECT_EQ(Refusal(MakeWbmpReader, b), why);
+}
+
+// ------------------------------------------------------------------- CALS
+
+// The sixteen header records with `records` first, then the page's bytes.
+Bytes MakeCals(const std::vector<std::string>& records) {
+  std::string header;
+  for (std::size_t i = 0; i < 16; ++i) {
+    std::string record = i < records.size() ? records[i] : "";
+    record.resize(128, ' ');
+    header += record;
+  }
+  return ToBytes(header + std::string(16, '\0'));
+}
+
+TEST(CalsReader, ReadsSizeDensityAndOrientation) {
+  CheckSamples(MakeCalsReader, {
+      {"raster/check.cal", 40, 30, 300, 1, PXC_CE_BILEVEL, PXC_AP_NONE,
+       "version=1|Compression=CCITT Group 4|rotation=None"},
+  });
+  const auto cals = [](const char* orient) {
+    return MakeCals({"srcdocid: A", "rtype: 1", orient, "rpelcnt: 001728,002200", "rdensty: 0200"});
+  };
+  const std::pair<const char*, const char*> orientations[] = {
+      {"rorient: 090,270", "Mirror270"}, {"rorient: 180,270", "R180"}, {"rorient: 270,090", "R270"},
+      {"rorient: 000,090", "Mirror"},    {"rorient: nonsense", "None"},
+  };
+  for (const auto& [orient, rotation] : orientations) {
+    const Described r = DescribeAll(MakeCalsReader, cals(orient));
+    ASSERT_EQ(r.images.size(), 1u);
+    Check(r.images, std::string("columns=1728|rows=2200|rotation=") + rotation);
+    EXPECT_NEAR(r.images[0].hRealSize, 8.64, 0.001);
+  }
+  const std::pair<Bytes, const char*> bad[] = {
+      {MakeCals({"srcdocid: A", "rtype: 2", "rpelcnt: 10,10"}), "raster type 2 (only type 1 is read)"},
+      {MakeCals({"srcdocid: A", "rpelcnt: 10,10"}), "the rtype record is missing"},
+      {MakeCals({"srcdocid: A", "rtype: 1", "rpelcnt: 10"}), "the rpelcnt record does not hold the width and height"},
+      {MakeCals({"srcdocid: A", "rtype: 1", "rpelcnt: 0,10"}), "the width or height is 0"},
+      {Cut(MakeCals({"srcdocid: A"}), 1000), "the header records are cut short"},
+      {MakeCals({"title: something else"}), ""},
+  };
+  for (const auto& [b, why] : bad) EXPECT_EQ(Refusal(MakeCalsReader, b), why);
+}
+
+// --------------------------------------------------------------- Photo CD
+
+TEST(PcdReader, ReportsTheBaseImageAndTheResolutionsHeld) {
+  // ImageMagick writes Base/16, Base/4 and Base; identify reads the Base.
+  CheckSamples(MakePcdReader, {
+      {"raster/landscape.pcd", 768, 512, 0, 3, PXC_CE_YCBCR, PXC_AP_NONE,
+       "rotation=None|Resolution=Base|version=6.0|1:type=Thumbnail|1:columns=192|2:type=Preview|2:rows=256"},
+      // the image pack information alone: a portrait picture of up to 16Base
+      {IMR_CORPUS "/exiftool/PhotoCD.pcd", 768, 512, 0, 1, PXC_CE_YCBCR, PXC_AP_NONE,
+       "rotation=R270|version=0.6|ImageMedium=Color negative"},
+  });
+  // A pack of up to 4Base whose file goes on past the Base image.
+  Bytes pack(0xC0000 + 16, 0);
+  const std::string ipi = "PCD_IPI";
+  std::copy(ipi.begin(), ipi.end(), pack.begin() + 0x800);
+  pack[0xE02] = 0x04 | 0x02;
+  const Described r = DescribeAll(MakePcdReader, pack);
+  ASSERT_EQ(r.images.size(), 4u);
+  Check(r.images, "rotation=R180|3:columns=1536|3:type=Main|3:Compression=Huffman");
+  EXPECT_EQ(Refusal(MakePcdReader, With(pack, 0xE02, 0x0C)),
+            "an unknown highest resolution in the image pack attributes");
+  EXPECT_EQ(Refusal(MakePcdReader, Cut(pack, 0xE00)), "the image pack attributes are cut short");
+}
+
+// --------------------------------------------------------- headerless DIB
+
+TEST(DibReader, NeedsAPlausibleHeaderWhoseSizesMatchTheFile) {
+  CheckSamples(MakeDibReader, {
+      // identify shows 72 per centimetre where the header states none
+      {"raster/rgb24.dib", 9, 6, 0, 1, PXC_CE_RGB, PXC_AP_NONE, "format=|version=3|Compression=None"},
+      {"raster/pal8.dib", 10, 7, 96.012, 1, PXC_CE_INDEXED, PXC_AP_NONE, "BitsPerSample=8"},
+      {"raster/mono.dib", 11, 5, 150.0124, 1, PXC_CE_BILEVEL, PXC_AP_NONE, "BitsPerSample=1"},
+  });
+  const Bytes good = ReadBytes(IMR_TEST_DATA "/formats/raster/rgb24.dib");
+  std::vector<std::uint8_t> padded = good;
+  padded.resize(good.size() + 15, 0);  // clipboard blocks rounded up
+  EXPECT_EQ(Refusal(MakeDibReader, padded), "opened");
+  std::vector<std::uint8_t> longer = good;
+  longer.resize(good.size() + 16, 0);
+  const std::pair<Bytes, const char*> bad[] = {
+      {Cut(good, good.size() - 1), "the file holds 207 bytes where the header implies 208"},
+      {longer, "the file holds 224 bytes where the header implies 208"},
+      {With(good, 12, 2), "the bitmap header's fields cannot describe a bitmap"},  // two planes
+      {With(With(With(good, 16, 1), 14, 8), 20, 0, 4), "a compressed bitmap that does not state its size"},
+      {With(good, 0, 12), ""},  // an OS/2 core header is no clipboard format
+  };
+  for (const auto& [b, why] : bad) EXPECT_EQ(Refusal(MakeDibReader, b), why);
+}
+
+// ------------------------------------------------- refusals of the others
+
+TEST(RasterReaders, SayWhyTheyRefuseAFileOfTheirFormat) {
+  const Bytes bmp = bmp::MakeBmp(4, 4, 24), tga = MakeTga(2, 24);
+  const Bytes sgi = With(With(With(Bytes(512, 0), 0, 474, 2, true), 3, 1), 4, 1, 2, true);
+  const std::tuple<Factory, Bytes, const char*> cases[] = {
+      {MakeBmpReader, With(bmp, 14, 41), "the bitmap header's fields cannot describe a bitmap"},
+      {MakeIcoReader, ToBytes(Le16(0) + Le16(1) + Le16(0)), "the directory lists no icons"},
+      {MakeIcoReader, ToBytes(Le16(0) + Le16(1) + Le16(3) + std::string(20, '\0')),
+       "the directory runs past the end of the file"},
+      {MakeIcoReader, ico::MakeIco({std::string(40, '\xEE')}), "the first icon holds neither a PNG nor a readable bitmap"},
+      {MakeIcoReader, ToBytes(ico::Icns({{"TOC ", std::string(8, '\0')}})), "no icon element"},
+      {MakeTgaReader, MakeTga(4, 24), "an unknown image type 4"},
+      {MakeTgaReader, MakeTga(2, 13), "13 bits per pixel for image type 2"},
+      {MakeTgaReader, Cut(tga, 30), "the pixel data is cut short"},
+      {MakeSgiReader, With(sgi, 3, 3), "3 bytes per channel"},
+      {MakeSgiReader, With(sgi, 6, 0, 2, true), "the width, height or channel count is 0"},
+      {MakePnmReader, ToBytes("P5 3 2 255\n\1\2\3"s), "the pixel data is cut short"},
+      {MakePnmReader, ToBytes("P5 3 0 255\n\1\2\3"s), "the header is incomplete or holds values out of range"},
+      {MakeQoiReader, ToBytes("qoif" + Be32(2) + Be32(2) + '\5' + '\0' + std::string(8, '\0')), "5 channels"},
+  };
+  for (const auto& [make, bytes, why] : cases) EXPECT_EQ(Refusal(make, bytes), why) << why;
+}
+
+// The damaged files kept as regression inputs, and what each gets.
+TEST(RasterReaders, RegressionInputsGetTheirReasons) {
+  CheckRegressionReasons("raster", {
+      {"cut_header.ras", MakeSunReader, "the header is cut short"},
+      {"short_data.wbmp", MakeWbmpReader, "the file holds 30 bytes where the header implies 34"},
+      {"wrong_size.dib", MakeDibReader, "the file holds 180 bytes where the header implies 208"},
+      {"type2.cal", MakeCalsReader, "raster type 2 (only type 1 is read)"},
+  });
+}
 
 
 }  // namespace

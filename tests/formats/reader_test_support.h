@@ -183,6 +183,28 @@ inline void CheckSamples(Factory make, std::initializer_list<Sample> samples) {
   }
 }
 
+// Why a reader from `make` refuses to open `bytes` ("" when it merely finds
+// them not of its family), or "opened".
+template <class Data>
+std::string Refusal(Factory make, const Data& bytes) {
+  MemorySource source(bytes.data(), bytes.size());
+  auto reader = make();
+  return reader->Open(source) ? "opened" : reader->Refusal();
+}
+
+// What a reader says of a regression input of tests/data/formats/<family>/regress.
+struct RegressionReason {
+  const char* file;
+  Factory make;
+  const char* why;  // the Refusal()
+};
+inline void CheckRegressionReasons(const std::string& family, std::initializer_list<RegressionReason> cases) {
+  for (const RegressionReason& c : cases) {
+    const std::string path = std::string(IMR_TEST_DATA) + "/formats/" + family + "/regress/" + c.file;
+    EXPECT_EQ(Refusal(c.make, ReadBytes(path)), c.why) << c.file;
+  }
+}
+
 // Integers as bytes, big- and little-endian.
 inline std::string Be16(std::uint16_t v) { return {static_cast<char>(v >> 8), static_cast<char>(v)}; }
 inline std::string Be32(std::uint32_t v) {

@@ -4,8 +4,8 @@
 # /usr/bin/python3 with Pillow).  Run it from anywhere; it replaces the files.
 set -euo pipefail
 cd "$(dirname "$0")"
-rm -rf tiff jpeg web raster layered document boxed
-mkdir -p tiff jpeg web raster layered document boxed
+rm -rf tiff jpeg web raster texture animation layered document boxed
+mkdir -p tiff jpeg web raster texture animation layered document boxed
 py=/usr/bin/python3
 
 # --- tiff: pages, CMYK, 16-bit grey in centimetres, Group 4, BigTIFF, tiles, orientation
@@ -48,7 +48,8 @@ from PIL import Image
 frames = [Image.new('RGB', (12, 9), c) for c in ('red', 'green', 'blue', 'white')]
 frames[0].save('web/anim.webp', save_all=True, append_images=frames[1:], duration=80)"
 
-# --- raster: BMP, ICO/CUR/ICNS, TGA, PCX/DCX, SGI, Netpbm, QOI, DDS
+# --- raster: BMP, ICO/CUR/ICNS, TGA, PCX/DCX, SGI, Netpbm, QOI, Sun raster, XBM, XPM, XWD, WBMP, CALS,
+#     Photo CD, headerless DIB
 convert -size 22x14 gradient:red-blue -density 300 -units PixelsPerInch BMP3:raster/rgb24_300dpi.bmp
 convert -size 20x12 gradient:red-blue -colors 16 -compress RLE BMP3:raster/rle8.bmp
 convert -size 10x10 gradient:red-blue -alpha set -channel A -evaluate set 30% +channel BMP:raster/argb32.bmp
@@ -72,8 +73,29 @@ convert -size 8x5 gradient:red-blue -depth 16 PPM:raster/raw16.ppm
 convert -size 9x6 gradient:red-blue -alpha set -depth 8 PAM:raster/rgba.pam
 convert -size 10x4 gradient:red-blue PFM:raster/rgb.pfm
 $py make_special.py qoi raster/rgb.qoi
-convert -size 16x8 gradient:red-blue -define dds:compression=dxt1 -define dds:mipmaps=0 DDS:raster/dxt1.dds
-convert -size 32x16 gradient:red-blue -alpha set -define dds:compression=dxt5 -define dds:mipmaps=2 DDS:raster/dxt5_mips.dds
+convert -size 25x14 gradient:red-blue -depth 8 SUN:raster/rgb.ras
+pgmramp -lr 11 6 | pnmtorast -rle > raster/rle.ras
+convert -size 23x9 pattern:checkerboard XBM:raster/check.xbm
+convert -size 15x8 gradient:red-blue -colors 6 -alpha set -channel A -fx "i<4?0:1" +channel XPM:raster/transparent.xpm
+convert -size 19x12 gradient:red-blue XWD:raster/rgb.xwd
+convert -size 30x12 pattern:checkerboard WBMP:raster/check.wbmp
+convert -size 64x48 pattern:checkerboard -monochrome -density 200 CALS:raster/check.cal
+convert -size 40x30 gradient:red-blue PCD:raster/base.pcd
+convert -size 13x8 gradient:red-blue DIB:raster/rgb24.dib
+$py -c "
+from PIL import Image
+Image.linear_gradient('L').resize((14, 9)).convert('P').save('raster/pal8.dib', format='DIB', dpi=(120, 120))"
+
+# --- texture: DDS, KTX 1 and 2, BLP
+convert -size 16x8 gradient:red-blue -define dds:compression=dxt1 -define dds:mipmaps=0 DDS:texture/dxt1.dds
+convert -size 32x16 gradient:red-blue -alpha set -define dds:compression=dxt5 -define dds:mipmaps=2 DDS:texture/dxt5_mips.dds
+$py ../formats/texture/make_ktx.py texture
+$py -c "
+from PIL import Image
+Image.linear_gradient('L').resize((24, 12)).convert('P').save('texture/pal.blp', blp_version='BLP2')"
+
+# --- animation: FLI, FLC, an FLC with a damaged frame
+$py ../formats/animation/make_flic.py animation
 
 # --- layered: PSD (flat and with layers), PSB, XCF
 convert -size 24x18 gradient:red-blue -density 72 -units PixelsPerInch PSD:layered/flat.psd

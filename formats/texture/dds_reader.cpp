@@ -7,7 +7,7 @@
 
 #include "formats/common/byte_reader.h"
 #include "formats/common/reader_registry.h"
-#include "formats/raster/raster_reader.h"
+#include "formats/texture/texture_reader.h"
 
 namespace imr::formats {
 
@@ -198,8 +198,12 @@ class DdsReader : public FormatReader {
     for (int i = 0; i < 4; ++i) iMasks[i] = r.U32(92 + 4 * i);
     iCaps = r.U32(108);
     iCaps2 = r.U32(112);
-    if (r.Failed() || headerSize != kHeaderSize || pfSize != kPixelFormatSize) return false;
-    if (iWidth == 0 || iHeight == 0) return false;
+    if (r.Failed()) return Refuse("the header is cut short");
+    if (headerSize != kHeaderSize || pfSize != kPixelFormatSize) {
+      return Refuse("header sizes of " + std::to_string(headerSize) + " and " + std::to_string(pfSize) +
+                    " bytes, not 124 and 32");
+    }
+    if (iWidth == 0 || iHeight == 0) return Refuse("the width or height is 0");
     iDx10 = (iPfFlags & kPfFourCC) && iFourCCText == "DX10";
     if (iDx10) {
       iDxgi = r.U32(128);
@@ -207,7 +211,10 @@ class DdsReader : public FormatReader {
       iMisc = r.U32(136);
       iArraySize = r.U32(140);
       iAlphaMode = r.U32(144) & 0x7;
-      if (r.Failed() || iDxgi >= kDxgiCount || kDxgiNames[iDxgi][0] == '\0') return false;
+      if (r.Failed()) return Refuse("the DX10 header is cut short");
+      if (iDxgi >= kDxgiCount || kDxgiNames[iDxgi][0] == '\0') {
+        return Refuse("an unknown DXGI format " + std::to_string(iDxgi));
+      }
     }
     iOpen = true;
     return true;
