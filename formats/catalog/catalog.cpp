@@ -176,7 +176,7 @@ const Format kFormats[] = {
      {R"("DICM"@128)"}},
     {"PCD", "Kodak Photo CD image", "image/x-photo-cd", "pcd", nullptr, Depth::kRecognised, nullptr, false,
      {R"("PCD_IPI"@2048)"}},
-    {"FPX", "FlashPix image", "image/vnd.fpx", "fpx", nullptr, Depth::kRecognised, nullptr, false,
+    {"FPX", "FlashPix image", "image/vnd.fpx", "fpx", "FPX", Depth::kDetails, nullptr, false,
      {R"("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"@0, find "aVT\xC1\xCE\x11\x85S" from 512)"}},
     {"BPG", "Better Portable Graphics", "image/bpg", "bpg", "BPG", Depth::kDetails, nullptr, false,
      {R"("BPG\xFB"@0)"}},

@@ -144,5 +144,45 @@ TEST(PgfReader, Headers) {
 
 }  // namespace pgf
 
+namespace fpx {
+
+// make_fpx.py writes them (no tool on Debian writes FlashPix); exiftool
+// reads their properties back.
+TEST(FpxReader, ImageContents) {
+  CheckSamples(MakeFpxReader, {
+      {"codec/rgb_150dpi.fpx", 300, 200, 150, 1, PXC_CE_RGB, PXC_AP_NONE, "inks=3|BitsPerSample=8"},
+      {"codec/ycc_alpha.fpx", 64, 48, 72, 1, PXC_CE_YCBCR, PXC_AP_UNASSOCIATED, "inks=3"},
+  });
+}
+
+TEST(FpxReader, DamagedCompoundDocuments) {
+  const std::string good = ReadFile(IMR_TEST_DATA "/formats/codec/rgb_150dpi.fpx");
+  struct Case {
+    std::size_t at;
+    std::string bytes;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {0x1E, Le16(10), "the compound document header is not valid"},
+      {0x2C, Le32(200), "the sector allocation table does not lie within the file"},
+      {0x30, Le32(4000), "the directory does not lie within the file"},
+      {512 + 4, Le32(7), "the directory does not lie within the file"},  // its chain leads past the end
+      {1024 + 66, "\x01", "the directory does not start with the root entry"},
+      {1024 + 128, std::string(64, '\0'), "the file has no Image Contents property set"},
+      {1024 + 128 + 120, Le32(5000), "the Image Contents property set is cut short"},
+  };
+  for (const Case& c : cases) {
+    std::string bytes = good;
+    bytes.replace(c.at, c.bytes.size(), c.bytes);
+    EXPECT_EQ(Refusal(MakeFpxReader, bytes), c.reason) << c.at;
+  }
+  // A chain that loops ends when it has visited as many sectors as the file holds.
+  std::string loop = good;
+  loop.replace(512 + 4, 4, Le32(1));
+  EXPECT_EQ(Refusal(MakeFpxReader, loop), "the directory does not lie within the file");
+}
+
+}  // namespace fpx
+
 }  // namespace
 }  // namespace imr::formats
