@@ -30,7 +30,7 @@ class PgfReader : public PreparedReader {
     if (r.Text(0, 3) != "PGF") return false;
     const std::uint8_t version = r.U8(3);
     const std::uint32_t width = r.U32(8), height = r.U32(12);
-    const std::uint8_t levels = r.U8(16), bpp = r.U8(18), channels = r.U8(19), code = r.U8(20);
+    const std::uint8_t levels = r.U8(16), quality = r.U8(17), bpp = r.U8(18), channels = r.U8(19), code = r.U8(20);
     const std::uint8_t usedBits = r.U8(21);
     if (r.Failed()) return Refuse("the file ends inside the header");
     const Mode* mode = nullptr;
@@ -47,6 +47,7 @@ class PgfReader : public PreparedReader {
     d.extended.emplace_back("Compression", "PGF wavelet");
     d.extended.emplace_back("BitsPerSample", std::to_string(usedBits ? usedBits : bpp / channels));
     d.extended.emplace_back("Levels", std::to_string(levels));
+    d.extended.emplace_back("Quality", std::to_string(quality));
     iImages.push_back(d);
     return true;
   }

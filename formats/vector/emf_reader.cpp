@@ -33,6 +33,8 @@ class EmfReader : public PreparedReader {
 
     ImageDescription d;
     d.channelEncoding = PXC_CE_VECTOR;
+    // 0x10000 in every writer's files: major version 1.
+    if (const std::uint32_t version = r.U32(44); version >> 16 != 0) d.version = std::to_string(version >> 16);
     const double frameWidth = (frame[2] - frame[0]) / 2540.0, frameHeight = (frame[3] - frame[1]) / 2540.0;
     if (devicePixels[0] > 0 && devicePixels[1] > 0 && deviceMm[0] > 0 && deviceMm[1] > 0 && frameWidth > 0 &&
         frameHeight > 0) {

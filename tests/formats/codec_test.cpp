@@ -130,7 +130,7 @@ std::string Pgf(std::uint8_t bpp, std::uint8_t channels, std::uint8_t mode) {
 
 TEST(PgfReader, Headers) {
   CheckSamples(MakePgfReader, {
-      {IMR_CORPUS "/exiftool/PGF.pgf", 8, 8, 0, 1, PXC_CE_RGB, PXC_AP_NONE, "version=6|inks=3|BitsPerSample=8|Levels=0"},
+      {IMR_CORPUS "/exiftool/PGF.pgf", 8, 8, 0, 1, PXC_CE_RGB, PXC_AP_NONE, "version=6|inks=3|BitsPerSample=8|Levels=0|Quality=0"},
   });
   ImageDescription d;
   ASSERT_TRUE(DescribeSingle(MakePgfReader, Pgf(32, 4, 17), d));

@@ -98,7 +98,7 @@ TEST(MetafileReaders, SamplesOfInkscape) {
   });
   CheckSamples(MakeEmfReader, {
       // frame 50.99 x 30.99 mm, reference device 10205 x 13181 pixels on 216 x 279 mm
-      {"vector/inkscape.emf", 2409, 1464, -1, 1, PXC_CE_VECTOR, PXC_AP_NONE, "Software=Inkscape 1.2.2 (b0a8486541, 2022-12-01)"},
+      {"vector/inkscape.emf", 2409, 1464, -1, 1, PXC_CE_VECTOR, PXC_AP_NONE, "version=1|Software=Inkscape 1.2.2 (b0a8486541, 2022-12-01)"},
   });
   ImageDescription d;
   ASSERT_TRUE(DescribeSingle(MakeEmfReader, ReadBytes(IMR_TEST_DATA "/formats/vector/inkscape.emf"), d));
