@@ -1,28 +1,12 @@
 // BPG: the fixed header bytes (pixel format, alpha, bit depth, colour
 // space, animation) and the picture size as 7-bit variable-length numbers.
 #include "formats/codec/codec_readers.h"
+#include "formats/codec/ue7.h"
 #include "formats/common/byte_reader.h"
 #include "formats/common/reader_registry.h"
 
 namespace imr::formats {
 namespace {
-
-// A big-endian number of 7-bit groups, the top bit asking for more; false
-// past five groups or the end of the source.
-bool Ue7(ByteReader& r, std::uint64_t& at, std::uint32_t& value) {
-  std::uint64_t v = 0;
-  for (int i = 0; i < 5; ++i) {
-    const std::uint8_t b = r.U8(at++);
-    if (r.Failed()) return false;
-    v = (v << 7) | (b & 0x7F);
-    if (!(b & 0x80)) {
-      if (v > 0xFFFFFFFF) return false;
-      value = static_cast<std::uint32_t>(v);
-      return true;
-    }
-  }
-  return false;
-}
 
 class BpgReader : public PreparedReader {
  public:
@@ -33,15 +17,15 @@ class BpgReader : public PreparedReader {
     const std::uint8_t a = r.U8(4), b = r.U8(5);
     const unsigned pixelFormat = a >> 5, depth = (a & 0x0F) + 8, colourSpace = b >> 4;
     const bool alpha1 = a & 0x10, alpha2 = b & 0x04, animated = b & 0x01;
-    std::uint64_t at = 6;
-    std::uint32_t width = 0, height = 0;
-    if (!Ue7(r, at, width) || !Ue7(r, at, height)) return Refuse("the file ends inside the picture size");
+    std::uint64_t at = 6, width = 0, height = 0;
+    if (!ReadUe7(r, at, width) || !ReadUe7(r, at, height)) return Refuse("the file ends inside the picture size");
+    if (width > 0xFFFFFFFF || height > 0xFFFFFFFF) return Refuse("the picture size is out of range");
     if (pixelFormat > 5) return Refuse("pixel format " + std::to_string(pixelFormat) + " is not defined");
     if (depth > 14) return Refuse("bit depth " + std::to_string(depth) + " is out of range");
     if (colourSpace > 5) return Refuse("colour space " + std::to_string(colourSpace) + " is not defined");
     ImageDescription d;
-    d.columns = width;
-    d.rows = height;
+    d.columns = static_cast<std::uint32_t>(width);
+    d.rows = static_cast<std::uint32_t>(height);
     // A fourth plane without alpha1 is CMYK's black.
     const bool cmyk = !alpha1 && alpha2;
     if (cmyk) {

@@ -1,23 +1,12 @@
 // FLIF: the header byte that gives channels, interlacing and animation, the
 // bytes per channel, and the size as variable-length numbers.
 #include "formats/codec/codec_readers.h"
+#include "formats/codec/ue7.h"
 #include "formats/common/byte_reader.h"
 #include "formats/common/reader_registry.h"
 
 namespace imr::formats {
 namespace {
-
-// A big-endian number of 7-bit groups, the top bit asking for more.
-bool Varint(ByteReader& r, std::uint64_t& at, std::uint64_t& value) {
-  value = 0;
-  for (int i = 0; i < 5; ++i) {
-    const std::uint8_t b = r.U8(at++);
-    if (r.Failed()) return false;
-    value = (value << 7) | (b & 0x7F);
-    if (!(b & 0x80)) return true;
-  }
-  return false;
-}
 
 class FlifReader : public PreparedReader {
  public:
@@ -32,7 +21,7 @@ class FlifReader : public PreparedReader {
     }
     if (bytes < '0' || bytes > '2') return Refuse("bytes per channel '" + std::string(1, char(bytes)) + "' is not known");
     std::uint64_t at = 6, width = 0, height = 0, frames = 1;
-    if (!Varint(r, at, width) || !Varint(r, at, height) || (variant >= 2 && !Varint(r, at, frames))) {
+    if (!ReadUe7(r, at, width) || !ReadUe7(r, at, height) || (variant >= 2 && !ReadUe7(r, at, frames))) {
       return Refuse("the file ends inside the image size");
     }
     if (variant >= 2) frames += 2;

@@ -82,9 +82,12 @@ class FpxReader : public PreparedReader {
     // it uncalibrated).
     const std::uint64_t channels = value(kSubimageColour, 8) & 0xFFFF;
     const std::uint64_t space = (value(kSubimageColour, 12) >> 16) & 0x7FFF;
-    if (space == 1) d.channelEncoding = PXC_CE_GRAY, d.inks = 1;
-    if (space == 2) d.channelEncoding = PXC_CE_YCBCR, d.inks = 3;
-    if (space == 3) d.channelEncoding = PXC_CE_RGB, d.inks = 3;
+    switch (space) {
+      case 1: d.channelEncoding = PXC_CE_GRAY; d.inks = 1; break;
+      case 2: d.channelEncoding = PXC_CE_YCBCR; d.inks = 3; break;
+      case 3: d.channelEncoding = PXC_CE_RGB; d.inks = 3; break;
+      default: break;
+    }
     if (channels == static_cast<std::uint64_t>(d.inks) + 1) d.alphaPlane = PXC_AP_UNASSOCIATED;
     static const char* const kBits[] = {"8", "16", "32"};
     const std::uint64_t format = value(kNumericalFormat);

@@ -12,12 +12,6 @@ namespace {
 using namespace test;
 using namespace std::string_literals;
 
-std::string Refusal(Factory make, const std::string& bytes) {
-  MemorySource source(bytes.data(), bytes.size());
-  auto reader = make();
-  return reader->Open(source) ? "opened" : reader->Refusal();
-}
-
 namespace jxr {
 
 // identify (through JxrDecApp) reads the size and channels and ignores the
@@ -183,6 +177,15 @@ TEST(FpxReader, DamagedCompoundDocuments) {
 }
 
 }  // namespace fpx
+
+// Damaged files kept in codec/regress.
+TEST(CodecReaders, DamagedFilesSayWhy) {
+  CheckRefusals({
+      {"codec/regress/fpx_directory_loop.fpx", MakeFpxReader, "the directory does not lie within the file"},
+      {"codec/regress/jxr_directory_outside.jxr", MakeJxrReader, "the header's version or directory offset is not valid"},
+      {"codec/regress/bpg_cut_size.bpg", MakeBpgReader, "the file ends inside the picture size"},
+  });
+}
 
 }  // namespace
 }  // namespace imr::formats

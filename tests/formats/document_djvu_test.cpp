@@ -13,12 +13,6 @@ namespace {
 using namespace test;
 using namespace std::string_literals;
 
-std::string Refusal(const std::string& bytes) {
-  MemorySource source(bytes.data(), bytes.size());
-  auto reader = MakeDjvuReader();
-  return reader->Open(source) ? "opened" : reader->Refusal();
-}
-
 std::string Form(const char* type, const std::string& chunks) { return "FORM" + Be32(4 + chunks.size()) + type + chunks; }
 std::string Info(std::uint16_t w, std::uint16_t h, std::uint16_t dpi, std::uint8_t flags) {
   return "INFO"s + Be32(10) + Be16(w) + Be16(h) + '\x18' + '\0' + Le16(dpi) + '\x16' + char(flags);
@@ -56,13 +50,18 @@ TEST(DjvuReader, DocumentsAndDamage) {
 
   std::string indirect = document;
   indirect[4 + 12 + 8] = 1;
-  EXPECT_EQ(Refusal(indirect), "an indirect document: its pages are files of their own");
-  EXPECT_EQ(Refusal(document.substr(0, 4 + 12 + 8 + 3 + 6)), "the DIRM chunk is cut short");
-  EXPECT_EQ(Refusal("AT&T" + Form("DJVM", "NAVM" + Be32(0))), "the document does not start with DIRM");
-  EXPECT_EQ(Refusal("AT&T" + Form("DJVM", "DIRM" + Be32(3) + "\x80"s + Be16(1) + Be32(2))),
+  EXPECT_EQ(Refusal(MakeDjvuReader, indirect), "an indirect document: its pages are files of their own");
+  EXPECT_EQ(Refusal(MakeDjvuReader, document.substr(0, 4 + 12 + 8 + 3 + 6)), "the DIRM chunk is cut short");
+  EXPECT_EQ(Refusal(MakeDjvuReader, "AT&T" + Form("DJVM", "NAVM" + Be32(0))), "the document does not start with DIRM");
+  EXPECT_EQ(Refusal(MakeDjvuReader, "AT&T" + Form("DJVM", "DIRM" + Be32(3) + "\x80"s + Be16(1) + Be32(2))),
             "the document has no readable page");
-  EXPECT_EQ(Refusal("AT&T" + Form("DJVU", "INFO"s + Be32(4) + Be32(0))), "the page has no valid INFO chunk");
-  EXPECT_EQ(Refusal("AT&T" + Form("BM44", "")), "a FORM of type BM44 is not a page or a document");
+  EXPECT_EQ(Refusal(MakeDjvuReader, "AT&T" + Form("DJVU", "INFO"s + Be32(4) + Be32(0))), "the page has no valid INFO chunk");
+  EXPECT_EQ(Refusal(MakeDjvuReader, "AT&T" + Form("BM44", "")), "a FORM of type BM44 is not a page or a document");
+}
+
+// Damaged files kept in document/regress.
+TEST(DjvuReader, DamagedFilesSayWhy) {
+  CheckRefusals({{"document/regress/djvu_dirm_cut.djvu", MakeDjvuReader, "the DIRM chunk is cut short"}});
 }
 
 }  // namespace

@@ -20,13 +20,6 @@ namespace {
 using namespace test;
 using namespace std::string_literals;
 
-// The reason a reader gives for refusing `bytes`; "opened" when it does not.
-std::string Refusal(Factory make, const Bytes& bytes) {
-  MemorySource source(bytes.data(), bytes.size());
-  auto reader = make();
-  return reader->Open(source) ? "opened" : reader->Refusal();
-}
-
 namespace psd {
 
 Described DescribeAll(const Bytes& bytes) { return test::DescribeAll(MakePsdReader, bytes); }
@@ -398,6 +391,14 @@ TEST(OraReader, RefusesBrokenArchives) {
 }
 
 }  // namespace ora
+
+// Damaged files kept in layered/regress.
+TEST(LayeredReaders, DamagedFilesSayWhy) {
+  CheckRefusals({
+      {"layered/regress/ora_no_directory.ora", MakeOraReader, "the archive has no end of central directory record"},
+      {"layered/regress/psp_cut_attributes.psp", MakePspReader, "the general image attributes block is cut short"},
+  });
+}
 
 }  // namespace
 }  // namespace imr::formats

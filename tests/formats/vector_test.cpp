@@ -12,13 +12,6 @@ namespace {
 using namespace test;
 using namespace std::string_literals;
 
-// The reason a reader gives for refusing `bytes`; "opened" when it does not.
-std::string Refusal(Factory make, const std::string& bytes) {
-  MemorySource source(bytes.data(), bytes.size());
-  auto reader = make();
-  return reader->Open(source) ? "opened" : reader->Refusal();
-}
-
 namespace svg {
 
 // identify (librsvg) draws at 96 per inch: a size in millimetres gives the
@@ -177,6 +170,17 @@ TEST(WpgReader, VersionOneAndTwo) {
 }
 
 }  // namespace wpg
+
+// Damaged files kept in vector/regress.
+TEST(VectorReaders, DamagedFilesSayWhy) {
+  CheckRefusals({
+      {"vector/regress/emf_short_header.emf", MakeEmfReader, "the header record is cut short"},
+      {"vector/regress/svgz_cut.svgz", MakeSvgReader, "the compressed document cannot be inflated"},
+      {"vector/regress/svg_cut_start_tag.svg", MakeSvgReader, "the <svg> start tag is cut short or malformed"},
+      {"vector/regress/wpg_cut_start.wpg", MakeWpgReader, "the start record is cut short"},
+      {"vector/regress/wmf_placeable_only.wmf", MakeWmfReader, "the file ends inside its headers"},
+  });
+}
 
 }  // namespace
 }  // namespace imr::formats

@@ -14,13 +14,6 @@ namespace {
 
 using namespace test;
 
-// The reason a reader gives for refusing `bytes`; "opened" when it does not.
-std::string Refusal(Factory make, const Bytes& bytes) {
-  MemorySource source(bytes.data(), bytes.size());
-  auto reader = make();
-  return reader->Open(source) ? "opened" : reader->Refusal();
-}
-
 namespace png {
 
 Described DescribeAll(const Bytes& bytes, std::uint32_t limit = 64) {
@@ -308,7 +301,7 @@ TEST(MngReader, SamplesAgreeWithIdentify) {
   CheckSamples(MakeJngReader, {
       {"web/rgb.jng", 30, 20, 72.009, 1, PXC_CE_YCBCR, PXC_AP_NONE, "inks=3|Compression=JPEG|BitsPerSample=8"},
       {"web/rgba.jng", 25, 15, 0, 1, PXC_CE_YCBCR, PXC_AP_UNASSOCIATED,
-       "AlphaCompression=Deflate|AlphaBitsPerSample=8|ColorProfile=sRGB IEC61966-2.1"},
+       "AlphaCompression=Deflate|AlphaBitsPerSample=16|ColorProfile=sRGB IEC61966-2.1"},
       {"web/gray.jng", 16, 10, 0, 1, PXC_CE_GRAY, PXC_AP_NONE, "inks=1"},
   });
 }
@@ -335,6 +328,14 @@ TEST(MngReader, EmbeddedImagesAndRefusals) {
 }
 
 }  // namespace mng
+
+// Damaged files kept in web/regress.
+TEST(WebReaders, DamagedFilesSayWhy) {
+  CheckRefusals({
+      {"web/regress/mng_cut_mhdr.mng", MakeMngReader, "the first chunk is not a 28-byte MHDR"},
+      {"web/regress/jng_zero_width.jng", MakeJngReader, "the image size 0 x 20 is out of range"},
+  });
+}
 
 }  // namespace
 }  // namespace imr::formats
