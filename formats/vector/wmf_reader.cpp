@@ -11,7 +11,6 @@ namespace {
 
 constexpr std::uint32_t kPlaceableKey = 0x9AC6CDD7;
 constexpr std::uint64_t kPlaceableSize = 22;
-constexpr std::uint64_t kHeaderSize = 18;
 constexpr int kMaxRecords = 4096;  // records looked at for the window extent
 constexpr std::uint16_t kSetWindowExt = 0x020C;
 

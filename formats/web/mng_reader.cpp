@@ -33,12 +33,14 @@ class JngReader : public PreparedReader {
     ImageDescription d;
     std::string why;
     if (!png::ReadJngHeader(r, c, d, why)) return Refuse(why);
+    std::string profile;
     for (int i = 0; i < kMaxChunks && png::ReadChunk(r, c.Next(), c); ++i) {
       if (c.type == FourCC("JDAT") || c.type == FourCC("IDAT") || c.type == FourCC("IEND")) break;
       if (c.type == FourCC("pHYs")) ReadPhys(r, c, d);
-      if (c.type == FourCC("iCCP")) d.extended.emplace_back("ColorProfile", "embedded");
-      if (c.type == FourCC("sRGB")) d.extended.emplace_back("ColorProfile", "sRGB IEC61966-2.1");
+      if (c.type == FourCC("iCCP") && profile.empty()) profile = "embedded";
+      if (c.type == FourCC("sRGB") && profile.empty()) profile = "sRGB IEC61966-2.1";
     }
+    if (!profile.empty()) d.extended.emplace_back("ColorProfile", profile);
     iImages.push_back(d);
     return true;
   }
