@@ -31,7 +31,7 @@ from PIL import Image
 frames = [Image.new('RGB', (20, 14), c) for c in ('red', 'green')]
 frames[0].save('jpeg/stereo.mpo', save_all=True, append_images=frames[1:])"
 
-# --- web: PNG (alpha, palette, 16-bit grey, density, APNG), GIF (animation, 87a), WebP
+# --- web: PNG (alpha, palette, 16-bit grey, density, APNG), GIF (animation, 87a), MNG, JNG, WebP
 convert -size 19x13 gradient:red-blue -alpha set -channel A -evaluate set 60% +channel web/rgba.png
 convert -size 25x9 gradient:red-blue -colors 8 -transparent red PNG8:web/palette_trns.png
 convert -size 11x7 gradient: -depth 16 -colorspace Gray -density 72 -units PixelsPerInch web/gray16.png
@@ -85,7 +85,7 @@ convert -size 20x14 xc:white \( -size 8x6 xc:red \) \( -size 5x9 xc:blue \) laye
 convert -size 16x11 gradient:red-blue -colorspace CMYK -density 200 -units PixelsPerInch PSB:layered/cmyk.psb
 $py make_special.py xcf layered/two_layers.xcf
 
-# --- document: EPS, PostScript, PDF, PICT
+# --- document: EPS, PostScript, PDF, PICT, DjVu (a page and a bundled document)
 convert -size 20x10 xc:red -density 144 eps2:document/red_144dpi.eps
 printf '%%!PS-Adobe-3.0 EPSF-3.0\n%%%%BoundingBox: 0 0 130 91\n%%%%HiResBoundingBox: 0 0 129.6 90.4\n%%%%Creator: (make_samples.sh)\n%%%%EndComments\nnewpath 10 10 moveto 100 60 rlineto stroke\n%%%%EOF\n' > document/drawing.eps
 printf '%%!PS-Adobe-3.0\n%%%%BoundingBox: 0 0 200 100\n%%%%Pages: 2\n%%%%EndComments\n%%%%Page: 1 1\nshowpage\n%%%%Page: 2 2\nshowpage\n%%%%EOF\n' > document/two_pages.ps
@@ -101,7 +101,7 @@ convert -size 40x24 pattern:checkerboard -monochrome /tmp/imr_djvu.pbm && cjb2 -
 djvm -c document/two_pages.djvu document/colour.djvu /tmp/imr_bw.djvu
 convert -size 17x9 gradient:red-blue -colors 8 PICT:document/palette.pict
 
-# --- boxed: JPEG 2000 (JP2, J2K), HEIF, AVIF
+# --- boxed: JPEG 2000 (JP2, J2K), HEIF, AVIF, JPEG XL
 convert -size 24x20 gradient:red-blue JP2:boxed/rgb.jp2
 convert -size 15x9 gradient: -colorspace Gray J2K:boxed/gray.j2k
 convert -size 22x12 gradient:red-blue -alpha set -channel A -evaluate set 50% +channel JP2:boxed/rgba.jp2
