@@ -1,6 +1,7 @@
 #include "formats/common/embedded_image.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "formats/common/byte_reader.h"
 
@@ -10,7 +11,7 @@ bool HoldsImage(const ByteSource& source, std::uint64_t offset, std::uint64_t le
                 EmbeddedKind kind) {
   const std::uint64_t size = source.Size();
   if (offset >= size || length > size - offset) return false;
-  std::uint8_t b[6] = {};
+  std::uint8_t b[8] = {};
   const std::size_t head = static_cast<std::size_t>(std::min<std::uint64_t>(length, sizeof b));
   if (source.Read(offset, b, head) != head) return false;
   switch (kind) {
@@ -19,9 +20,11 @@ bool HoldsImage(const ByteSource& source, std::uint64_t offset, std::uint64_t le
     case EmbeddedKind::kTiff:
       return length >= 8 && ((b[0] == 'I' && b[1] == 'I' && b[2] == 42 && b[3] == 0) ||
                              (b[0] == 'M' && b[1] == 'M' && b[2] == 0 && b[3] == 42));
+    case EmbeddedKind::kPng:
+      return head == 8 && std::memcmp(b, "\x89PNG\r\n\x1A\n", 8) == 0;
     case EmbeddedKind::kWmf:
       if (head >= 4 && b[0] == 0xD7 && b[1] == 0xCD && b[2] == 0xC6 && b[3] == 0x9A) return true;
-      return head == 6 && (b[0] == 1 || b[0] == 2) && b[1] == 0 && b[2] == 9 && b[3] == 0 &&
+      return head >= 6 && (b[0] == 1 || b[0] == 2) && b[1] == 0 && b[2] == 9 && b[3] == 0 &&
              b[4] == 0 && (b[5] == 1 || b[5] == 3);
   }
   return false;

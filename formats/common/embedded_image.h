@@ -14,6 +14,7 @@ namespace imr::formats {
 enum class EmbeddedKind {
   kJpeg,  // FF D8 FF
   kTiff,  // "II*\0" or "MM\0*"
+  kPng,   // the PNG signature
   kWmf,   // a placeable header (D7 CD C6 9A) or a standard one (type 1 or 2, 9 words, version 1 or 3)
 };
 

@@ -61,6 +61,17 @@ bool Structure::ReadHeader(bool rawVariants) {
   return iFirstIfd >= 8 && iFirstIfd < iSize;
 }
 
+bool Structure::ReadJpegXrHeader() {
+  std::uint8_t h[8];
+  ByteReader reader(iSource);
+  if (!reader.Bytes(0, h, 8) || h[0] != 'I' || h[1] != 'I' || h[2] != 0xBC || h[3] != 0x01) return false;
+  iLittle = true;
+  iBig = false;
+  iVariant = Variant::kJpegXr;
+  iFirstIfd = Decode(h + 4, 4);
+  return iFirstIfd >= 8 && iFirstIfd < iSize;
+}
+
 bool Structure::ReadIfd(std::uint64_t offset, Ifd& out) const {
   out = Ifd{};
   out.offset = offset;

@@ -62,7 +62,7 @@ struct Ifd {
 unsigned TypeSize(std::uint16_t type);
 
 // Header variants.
-enum class Variant { kClassic, kBigTiff, kOlympus, kPanasonic };
+enum class Variant { kClassic, kBigTiff, kOlympus, kPanasonic, kJpegXr };
 
 class Structure {
  public:
@@ -72,6 +72,9 @@ class Structure {
   // offsets) or, when `rawVariants`, the Olympus ("RO", "RS", "OR") and
   // Panasonic (0x55) versions.  False when it is none of them.
   bool ReadHeader(bool rawVariants);
+  // Reads the header of a JPEG XR file: "II", 0xBC, version 1, then the
+  // first directory's offset; its directories are TIFF's.
+  bool ReadJpegXrHeader();
   bool LittleEndian() const { return iLittle; }
   bool BigTiff() const { return iBig; }
   Variant HeaderVariant() const { return iVariant; }

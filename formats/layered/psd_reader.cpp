@@ -60,19 +60,23 @@ class PsdReader : public FormatReader {
     iColumns = r.U32(18);
     iDepth = r.U16(22);
     iMode = r.U16(24);
-    if (r.Failed() || (iVersion != 1 && iVersion != 2)) return false;
+    if (r.Failed()) return Refuse("the file ends inside the header");
+    if (iVersion != 1 && iVersion != 2) return Refuse("version " + std::to_string(iVersion) + " is not 1 or 2");
     const std::uint32_t maxSide = iVersion == 1 ? 30000 : 300000;
     if (iChannels == 0 || iChannels > kMaxChannels || iRows == 0 || iColumns == 0 ||
         iRows > maxSide || iColumns > maxSide) {
-      return false;
+      return Refuse(std::to_string(iChannels) + " channels of " + std::to_string(iColumns) + " x " +
+                    std::to_string(iRows) + " are out of range");
     }
-    if (iDepth != 1 && iDepth != 8 && iDepth != 16 && iDepth != 32) return false;
+    if (iDepth != 1 && iDepth != 8 && iDepth != 16 && iDepth != 32) {
+      return Refuse("bit depth " + std::to_string(iDepth) + " is not valid");
+    }
     switch (iMode) {
       case kBitmap: case kGray: case kIndexed: case kRgb: case kCmyk:
       case kMultichannel: case kDuotone: case kLab:
         break;
       default:
-        return false;
+        return Refuse("colour mode " + std::to_string(iMode) + " is not known");
     }
     ReadSections();
     return true;

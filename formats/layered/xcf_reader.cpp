@@ -93,7 +93,7 @@ class XcfReader : public FormatReader {
                std::isdigit(static_cast<unsigned char>(tag[3]))) {
       iVersion = static_cast<std::uint32_t>(std::stoi(tag.substr(1)));
     } else {
-      return false;
+      return Refuse("the version tag '" + tag + "' is not valid");
     }
     iWidth = r.U32(14);
     iHeight = r.U32(18);
@@ -101,12 +101,15 @@ class XcfReader : public FormatReader {
     iPropertiesAt = 26;
     if (iVersion >= 4) {
       const std::uint32_t code = r.U32(26);
-      if (!DecodePrecision(iVersion, code, iPrecision)) return false;
+      if (!DecodePrecision(iVersion, code, iPrecision)) {
+        return Refuse("precision " + std::to_string(code) + " is not valid in version " + std::to_string(iVersion));
+      }
       iPropertiesAt = 30;
     }
     if (r.Failed() || iWidth == 0 || iHeight == 0 || iWidth > kMaxImageSize ||
         iHeight > kMaxImageSize || iBaseType > 2) {
-      return false;
+      return Refuse(r.Failed() ? "the file ends inside the header"
+                               : "the image size or base type is out of range");
     }
     iSource = &source;
     return true;

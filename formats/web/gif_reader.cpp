@@ -63,11 +63,11 @@ bool GifReader::Open(const ByteSource& source) {
   iScreenColumns = r.U16(6);
   iScreenRows = r.U16(8);
   const std::uint8_t packed = r.U8(10);
-  if (r.Failed()) return false;
+  if (r.Failed()) return Refuse("the file ends inside the screen descriptor");
   iGlobalBits = (packed & 0x80) ? (packed & 7) + 1 : 0;
   iNext = 13 + (iGlobalBits ? 3u << iGlobalBits : 0);
   // The first image must be there: it is image 0.
-  return NextFrame();
+  return NextFrame() || Refuse("no image descriptor follows the header");
 }
 
 bool GifReader::NextFrame() {

@@ -3,15 +3,17 @@
 #include <algorithm>
 
 #include "formats/common/byte_reader.h"
+#include "formats/common/png_header.h"
 #include "formats/common/reader_registry.h"
 #include "formats/common/text_util.h"
 #include "formats/common/tiff_structure.h"
+#include "formats/web/network_graphics.h"
 
 namespace imr::formats {
 namespace {
 
 constexpr int kMaxChunks = 100000;  // chunks looked at in front of the image data
-constexpr std::uint32_t kMaxChunkLength = 0x7FFFFFFF;
+using png::kMaxChunkLength;
 constexpr std::size_t kMaxText = 256;
 
 // The value of a tEXt or uncompressed iTXt chunk whose keyword is `key`.
@@ -65,21 +67,9 @@ bool PngReader::Open(const ByteSource& source) {
   d.columns = width;
   d.rows = height;
   iPalette = colour == 3;
-  // Depths each colour type allows.
-  const bool depthOk = colour == 0   ? depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16
-                       : colour == 3 ? depth == 1 || depth == 2 || depth == 4 || depth == 8
-                                     : depth == 8 || depth == 16;
-  if (!depthOk) {
-    return Refuse("bit depth " + std::to_string(depth) + " is not one of colour type " +
-                  std::to_string(colour));
-  }
-  switch (colour) {
-    case 0: d.channelEncoding = depth == 1 ? PXC_CE_BILEVEL : PXC_CE_GRAY; d.inks = 1; break;
-    case 2: d.channelEncoding = PXC_CE_RGB; d.inks = 3; break;
-    case 3: d.channelEncoding = PXC_CE_INDEXED; d.inks = 1; break;
-    case 4: d.channelEncoding = PXC_CE_GRAY; d.inks = 1; d.alphaPlane = PXC_AP_UNASSOCIATED; break;
-    case 6: d.channelEncoding = PXC_CE_RGB; d.inks = 3; d.alphaPlane = PXC_AP_UNASSOCIATED; break;
-    default: return false;
+  if (!SetPngColour(colour, depth, d)) {
+    return Refuse("colour type " + std::to_string(colour) + " at bit depth " + std::to_string(depth) +
+                  " is not valid");
   }
 
   std::string colorProfile, software;

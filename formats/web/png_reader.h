@@ -41,5 +41,9 @@ class PngReader : public FormatReader {
 };
 
 std::unique_ptr<FormatReader> MakePngReader();
+// MNG: the MHDR frame as image 0, its further embedded PNG and JNG images as
+// pages.  JNG: the JHDR image.
+std::unique_ptr<FormatReader> MakeMngReader();
+std::unique_ptr<FormatReader> MakeJngReader();
 
 }  // namespace imr::formats

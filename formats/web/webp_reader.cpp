@@ -77,10 +77,12 @@ bool WebpReader::Open(const ByteSource& source) {
   ByteReader r(source, true);
   if (r.Text(0, 4) != "RIFF" || r.Text(8, 4) != "WEBP") return false;
   iEnd = std::min<std::uint64_t>(8 + std::uint64_t{r.U32(4)}, r.Size());
-  if (iEnd < 20) return false;
+  if (iEnd < 20) return Refuse("the RIFF data is too short to hold an image");
   const std::string first = r.Text(12, 4);
-  if (first == "VP8 " || first == "VP8L") return ReadBitstream(12, iEnd, iMain);
-  if (first != "VP8X" || r.U32(16) < 10) return false;
+  if (first == "VP8 " || first == "VP8L") {
+    return ReadBitstream(12, iEnd, iMain) || Refuse("the " + first + " bitstream header is not valid");
+  }
+  if (first != "VP8X" || r.U32(16) < 10) return Refuse("the first chunk is not VP8, VP8L or a 10-byte VP8X");
 
   iExtended = true;
   const std::uint8_t flags = r.U8(20);
@@ -91,7 +93,7 @@ bool WebpReader::Open(const ByteSource& source) {
   iIcc = (flags & 0x20) != 0;
   iMain.columns = U24(r, 24) + 1;
   iMain.rows = U24(r, 27) + 1;
-  if (r.Failed()) return false;
+  if (r.Failed()) return Refuse("the file ends inside the VP8X chunk");
 
   // Chunks after VP8X: for a still image, as far as its metadata; for an
   // animation, up to the first frame (the rest are read as they are asked for).
@@ -119,8 +121,8 @@ bool WebpReader::Open(const ByteSource& source) {
     pos = After(pos, size);
   }
   iNext = pos;
-  if (iAnimated) return NextFrame();  // image 0 is the first frame
-  return haveBitstream;
+  if (iAnimated) return NextFrame() || Refuse("the animation has no frame");  // image 0 is the first frame
+  return haveBitstream || Refuse("no valid bitstream chunk follows VP8X");
 }
 
 bool WebpReader::NextFrame() {

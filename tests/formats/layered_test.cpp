@@ -1,12 +1,16 @@
 // The layered-document readers: Photoshop PSD/PSB and GIMP XCF.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
+#include <cstring>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "formats/layered/ora_reader.h"
 #include "formats/layered/psd_reader.h"
+#include "formats/layered/psp_reader.h"
 #include "formats/layered/xcf_reader.h"
 #include "tests/formats/reader_test_support.h"
 
@@ -161,6 +165,10 @@ TEST(PsdReader, RefusesBadHeadersAndSurvivesTruncation) {
   Check(r.images, "columns=6|Compression=|XMP=");
   cut.resize(20);
   EXPECT_FALSE(DescribeAll(cut).opened);
+  EXPECT_EQ(Refusal(MakePsdReader, cut), "the file ends inside the header");
+  PsdBuilder mode;
+  mode.mode = 5;
+  EXPECT_EQ(Refusal(MakePsdReader, mode.Build()), "colour mode 5 is not known");
 }
 
 }  // namespace psd
@@ -283,9 +291,114 @@ TEST(XcfReader, RefusesBadHeaders) {
   Bytes header = XcfBuilder().Build();
   header.resize(20);
   EXPECT_FALSE(DescribeAll(header).opened);
+  XcfBuilder tag;
+  tag.tag = "vABC";
+  EXPECT_EQ(Refusal(MakeXcfReader, tag.Build()), "the version tag 'vABC' is not valid");
+  EXPECT_EQ(Refusal(MakeXcfReader, header), "the file ends inside the header");
 }
 
 }  // namespace xcf
+
+namespace psp {
+
+// Paint Shop Pro 6 and later: a block header of 10 bytes, then the chunk's
+// own length; Paint Shop Pro 5 (major 3): an initial length in the block
+// header and no chunk length.
+Bytes Psp(std::uint16_t major, std::uint32_t width, double resolution, std::uint8_t metric, std::uint16_t depth,
+          std::uint8_t grey, std::uint32_t contents = 0) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &resolution, 8);
+  std::string fields = Le32(width) + Le32(20) + Le32(static_cast<std::uint32_t>(bits)) +
+                       Le32(static_cast<std::uint32_t>(bits >> 32)) + char(metric) + Le16(1) + Le16(depth) + Le16(1) +
+                       Le32(256) + char(grey) + Le32(0) + Le32(0) + Le16(3);
+  if (major >= 4) fields = Le32(46) + fields + Le32(contents);
+  const std::string block = "~BK\0"s + Le16(0) + (major >= 4 ? "" : Le32(fields.size())) + Le32(fields.size());
+  return ToBytes("Paint Shop Pro Image File\n\x1A\0\0\0\0\0"s + Le16(major) + Le16(0) + block + fields);
+}
+
+TEST(PspReader, GeneralImageAttributes) {
+  // exiftool: version 10.0, 8 x 8, 200 dpi, LZ77, 24 bits
+  CheckSamples(MakePspReader, {
+      {IMR_CORPUS "/exiftool/PSP.psp", 8, 8, 200, 1, PXC_CE_RGB, PXC_AP_NONE,
+       "version=10.0|inks=3|Compression=LZ77|BitsPerSample=8|Layers=1"},
+  });
+  struct Case {
+    Bytes bytes;
+    double dpi;
+    const char* checks;
+  };
+  const Case cases[] = {
+      {Psp(5, 30, 40, 2, 8, 1, 0x10), 40 * 2.54, "version=5.0|encoding=Gray|alpha=Unspecified|BitsPerSample=8|Layers=3"},
+      {Psp(3, 30, 300, 1, 4, 0), 300, "version=3.0|encoding=Indexed|inks=1|BitsPerSample=4|Compression=RLE"},
+      {Psp(4, 30, 72, 0, 48, 0), 0, "encoding=RGB|BitsPerSample=16"},  // metric 0: no resolution
+  };
+  for (const Case& c : cases) {
+    ImageDescription d;
+    ASSERT_TRUE(DescribeSingle(MakePspReader, c.bytes, d));
+    Check(d, std::string("columns=30|rows=20|") + c.checks);
+    EXPECT_NEAR(d.hResolution, c.dpi, 1e-9);
+  }
+  EXPECT_EQ(Refusal(MakePspReader, Psp(10, 0, 72, 1, 24, 0)), "the image size 0 x 20 is out of range");
+  EXPECT_EQ(Refusal(MakePspReader, Psp(10, 5, 72, 1, 16, 0)), "bit depth 16 is not valid");
+  Bytes cut = Psp(10, 5, 72, 1, 24, 0);
+  cut.resize(60);
+  EXPECT_EQ(Refusal(MakePspReader, cut), "the general image attributes block is cut short");
+  cut[38] = 1;
+  EXPECT_EQ(Refusal(MakePspReader, cut), "the first block is not the general image attributes block");
+}
+
+}  // namespace psp
+
+namespace ora {
+
+// Written by make_ora.py as painting programs lay the archive out; identify
+// has no OpenRaster coder.
+TEST(OraReader, StackMergedImageAndThumbnail) {
+  const std::string folder = IMR_TEST_DATA "/formats/layered/";
+  CheckSamples(MakeOraReader, {
+      {"layered/stored.ora", 40, 30, 150, 3, PXC_CE_RGB, PXC_AP_UNASSOCIATED,
+       "version=0.0.5|Layers=2|1:type=Preview|2:type=Thumbnail"},
+      {"layered/deflated.ora", 40, 30, 0, 3, PXC_CE_RGB, PXC_AP_UNASSOCIATED,
+       "Layers=2|1:type=Preview|1:format=PNG|1:columns=40|1:rows=30|1:alpha=Unassociated|"
+       "2:type=Thumbnail|2:columns=32|2:rows=24|2:alpha=None|2:BitsPerSample=8"},
+  });
+  // Stored PNG files are handed on as embedded images.
+  const Bytes stored = ReadBytes(folder + "stored.ora");
+  const Described r = DescribeAll(MakeOraReader, stored);
+  ASSERT_EQ(r.images.size(), 3u);
+  for (std::size_t i : {1, 2}) {
+    ASSERT_TRUE(r.images[i].embedded);
+    EXPECT_EQ(std::string(stored.begin() + r.images[i].embeddedOffset, stored.begin() + r.images[i].embeddedOffset + 4),
+              "\x89PNG");
+  }
+}
+
+TEST(OraReader, RefusesBrokenArchives) {
+  Bytes bytes = ReadBytes(IMR_TEST_DATA "/formats/layered/stored.ora");
+  Bytes noEnd = bytes;
+  noEnd.resize(noEnd.size() - 22);
+  EXPECT_EQ(Refusal(MakeOraReader, noEnd), "the archive has no end of central directory record");
+  Bytes far = bytes;
+  far[far.size() - 3] = 0x7F;  // the directory's offset, its top byte
+  EXPECT_EQ(Refusal(MakeOraReader, far), "the central directory lies outside the archive");
+  Bytes renamed = bytes;
+  const std::string name = "stack.xml";
+  for (auto at = std::search(renamed.begin() + 30, renamed.end(), name.begin(), name.end()); at != renamed.end();
+       at = std::search(at + 1, renamed.end(), name.begin(), name.end())) {
+    *at = 'S';
+  }
+  EXPECT_EQ(Refusal(MakeOraReader, renamed), "the archive has no stack.xml");
+}
+
+}  // namespace ora
+
+// Damaged files kept in layered/regress.
+TEST(LayeredReaders, DamagedFilesSayWhy) {
+  CheckRefusals({
+      {"layered/regress/ora_no_directory.ora", MakeOraReader, "the archive has no end of central directory record"},
+      {"layered/regress/psp_cut_attributes.psp", MakePspReader, "the general image attributes block is cut short"},
+  });
+}
 
 }  // namespace
 }  // namespace imr::formats

@@ -62,6 +62,14 @@ Described DescribeAll(Factory make, const Data& bytes, std::uint32_t limit = 64)
   return result;
 }
 
+// The reason a reader gives for refusing `bytes`; "opened" when it opens them.
+template <class Data>
+std::string Refusal(Factory make, const Data& bytes) {
+  MemorySource source(bytes.data(), bytes.size());
+  auto reader = make();
+  return reader->Open(source) ? "opened" : reader->Refusal();
+}
+
 // Opens `bytes` and describes image 0 of a format with one image per file;
 // false when the reader refuses either (a second image fails the test).
 template <class Data>
@@ -218,6 +226,19 @@ inline std::string Le32(std::uint32_t v) {
   return Le16(static_cast<std::uint16_t>(v)) + Le16(static_cast<std::uint16_t>(v >> 16));
 }
 inline Bytes ToBytes(const std::string& s) { return {s.begin(), s.end()}; }
+
+// A damaged file (under tests/data/formats) and the reason its reader gives.
+struct Damaged {
+  const char* file;
+  Factory make;
+  const char* reason;
+};
+
+inline void CheckRefusals(std::initializer_list<Damaged> cases) {
+  for (const Damaged& c : cases) {
+    EXPECT_EQ(Refusal(c.make, ReadBytes(std::string(IMR_TEST_DATA "/formats/") + c.file)), c.reason) << c.file;
+  }
+}
 
 // The files of tests/data/formats/<family>/regress: inputs that once broke a
 // reader, which every reader of the family must now get through.

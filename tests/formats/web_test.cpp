@@ -117,6 +117,7 @@ TEST(PngReader, RejectsBrokenHeaders) {
   for (const Bytes& b : {Png({Ihdr(0, 10, 8, 2)}), Png({Ihdr(10, 10, 8, 5)}), Png({Chunk("IDAT", "x")}), cut}) {
     EXPECT_FALSE(DescribeAll(b).opened);
   }
+  EXPECT_EQ(Refusal(MakePngReader, Png({Ihdr(10, 10, 8, 5)})), "colour type 5 at bit depth 8 is not valid");
   // A chunk length past the end stops the walk without losing the image.
   Bytes longChunk = Png({Ihdr(10, 10, 8, 2), Chunk("tEXt", "Software")});
   longChunk[33] = 0x7F;
@@ -195,6 +196,9 @@ TEST(GifReader, TruncatedAndInvalidFiles) {
   cut = Gif(Header(10, 10, 0) + Image(10, 10));
   cut.resize(13 + 6);
   EXPECT_FALSE(DescribeAll(cut).opened);
+  EXPECT_EQ(Refusal(MakeGifReader, cut), "no image descriptor follows the header");
+  cut.resize(9);
+  EXPECT_EQ(Refusal(MakeGifReader, cut), "the file ends inside the screen descriptor");
 }
 
 }  // namespace gif
@@ -268,9 +272,70 @@ TEST(WebpReader, RejectsOtherRiffAndBrokenBitstreams) {
       Riff(Vp8x(0x02, 64, 64)),  // an animation without frames
   };
   for (const Bytes& b : bad) EXPECT_FALSE(DescribeAll(b).opened) << &b - bad;
+  const char* const reasons[] = {"", "the VP8  bitstream header is not valid", "the VP8L bitstream header is not valid",
+                                 "no valid bitstream chunk follows VP8X", "the RIFF data is too short to hold an image",
+                                 "the animation has no frame"};
+  for (std::size_t i = 0; i < std::size(bad); ++i) EXPECT_EQ(Refusal(MakeWebpReader, bad[i]), reasons[i]) << i;
 }
 
 }  // namespace webp
+
+namespace mng {
+
+using png::Chunk;
+Bytes Mng(std::uint32_t w, std::uint32_t h, const std::string& chunks) {
+  const std::string mhdr = Chunk("MHDR", Be32(w) + Be32(h) + Be32(30) + Be32(0) + Be32(4) + Be32(0) + Be32(1));
+  return ToBytes("\x8AMNG\r\n\x1A\n" + mhdr + chunks + Chunk("MEND", ""));
+}
+std::string Jhdr(std::uint32_t w, std::uint32_t h, char colour, char depth, char interlace = 0) {
+  return Chunk("JHDR", Be32(w) + Be32(h) + colour + depth + '\x08' + interlace + '\x08' + '\0' + '\0' + '\0');
+}
+
+// identify lists every image an MNG embeds; it shows 72 ppi where a JNG
+// states no pHYs.
+TEST(MngReader, SamplesAgreeWithIdentify) {
+  CheckSamples(MakeMngReader, {
+      {"web/anim.mng", 20, 14, 0, 3, PXC_CE_INDEXED, PXC_AP_NONE,
+       "TicksPerSecond=10|Frames=3|1:type=Page|1:columns=20|2:type=Page|2:encoding=Indexed"},
+  });
+  CheckSamples(MakeJngReader, {
+      {"web/rgb.jng", 30, 20, 72.009, 1, PXC_CE_YCBCR, PXC_AP_NONE, "inks=3|Compression=JPEG|BitsPerSample=8"},
+      {"web/rgba.jng", 25, 15, 0, 1, PXC_CE_YCBCR, PXC_AP_UNASSOCIATED,
+       "AlphaCompression=Deflate|AlphaBitsPerSample=16|ColorProfile=sRGB IEC61966-2.1"},
+      {"web/gray.jng", 16, 10, 0, 1, PXC_CE_GRAY, PXC_AP_NONE, "inks=1"},
+  });
+}
+
+TEST(MngReader, EmbeddedImagesAndRefusals) {
+  // A PNG image, a JNG image and an IHDR of no valid colour (left out).
+  Described r = test::DescribeAll(MakeMngReader, Mng(0, 0, png::Ihdr(8, 6, 16, 6) + Chunk("IEND", "") +
+                                                              png::Ihdr(3, 3, 8, 5) + Jhdr(9, 7, 12, 20, 8)));
+  ASSERT_EQ(r.images.size(), 2u);
+  Check(r.images, "columns=8|rows=6|alpha=Unassociated|BitsPerSample=16|FrameCount=4|Frames=2|"
+                  "1:columns=9|1:encoding=Gray|1:alpha=Unassociated|1:BitsPerSample=8 and 12|1:Interlace=Progressive");
+  // No embedded image: the frame alone.
+  r = test::DescribeAll(MakeMngReader, Mng(64, 32, ""));
+  ASSERT_EQ(r.images.size(), 1u);
+  Check(r.images, "columns=64|rows=32|encoding=Unknown|Frames=0");
+
+  EXPECT_EQ(Refusal(MakeMngReader, ToBytes("\x8AMNG\r\n\x1A\n" + Chunk("MHDR", Be32(1)))),
+            "the first chunk is not a 28-byte MHDR");
+  const auto jng = [](const std::string& chunk) { return ToBytes("\x8BJNG\r\n\x1A\n" + chunk); };
+  EXPECT_EQ(Refusal(MakeJngReader, jng(png::Ihdr(1, 1, 8, 2))), "the first chunk is not JHDR");
+  EXPECT_EQ(Refusal(MakeJngReader, jng(Jhdr(0, 5, 10, 8))), "the image size 0 x 5 is out of range");
+  EXPECT_EQ(Refusal(MakeJngReader, jng(Jhdr(5, 5, 10, 16))), "colour type 10 at 16 bits is not a JNG one");
+  EXPECT_EQ(Refusal(MakeJngReader, jng(Chunk("JHDR", Be32(5)))), "the JHDR chunk is shorter than 16 bytes");
+}
+
+}  // namespace mng
+
+// Damaged files kept in web/regress.
+TEST(WebReaders, DamagedFilesSayWhy) {
+  CheckRefusals({
+      {"web/regress/mng_cut_mhdr.mng", MakeMngReader, "the first chunk is not a 28-byte MHDR"},
+      {"web/regress/jng_zero_width.jng", MakeJngReader, "the image size 0 x 20 is out of range"},
+  });
+}
 
 }  // namespace
 }  // namespace imr::formats

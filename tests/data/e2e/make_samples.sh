@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Writes the end-to-end samples of every format family into the folders
-# beside this script (ImageMagick 6, libtiff-tools, netpbm, Ghostscript and
-# /usr/bin/python3 with Pillow).  Run it from anywhere; it replaces the files.
+# beside this script (ImageMagick 6, libtiff-tools, netpbm, Ghostscript,
+# /usr/bin/python3 with Pillow, Inkscape, librsvg2-bin, libjxr-tools,
+# djvulibre-bin and libjxl-tools).  Run it from anywhere; it replaces the files.
 set -euo pipefail
 cd "$(dirname "$0")"
-rm -rf tiff jpeg web raster texture animation layered document boxed
-mkdir -p tiff jpeg web raster texture animation layered document boxed
+rm -rf tiff jpeg web raster texture animation layered document boxed vector codec
+mkdir -p tiff jpeg web raster texture animation layered document boxed vector codec
 py=/usr/bin/python3
 
 # --- tiff: pages, CMYK, 16-bit grey in centimetres, Group 4, BigTIFF, tiles, orientation
@@ -30,7 +31,7 @@ from PIL import Image
 frames = [Image.new('RGB', (20, 14), c) for c in ('red', 'green')]
 frames[0].save('jpeg/stereo.mpo', save_all=True, append_images=frames[1:])"
 
-# --- web: PNG (alpha, palette, 16-bit grey, density, APNG), GIF (animation, 87a), WebP
+# --- web: PNG (alpha, palette, 16-bit grey, density, APNG), GIF (animation, 87a), MNG, JNG, WebP
 convert -size 19x13 gradient:red-blue -alpha set -channel A -evaluate set 60% +channel web/rgba.png
 convert -size 25x9 gradient:red-blue -colors 8 -transparent red PNG8:web/palette_trns.png
 convert -size 11x7 gradient: -depth 16 -colorspace Gray -density 72 -units PixelsPerInch web/gray16.png
@@ -40,6 +41,9 @@ from PIL import Image
 frames = [Image.new('RGBA', (16, 10), c) for c in ('red', 'green', 'blue')]
 frames[0].save('web/anim.png', save_all=True, append_images=frames[1:], duration=100)"
 convert -delay 10 -size 15x11 xc:red -size 15x11 xc:green -size 15x11 xc:blue -loop 0 web/anim.gif
+convert -delay 10 -size 18x12 xc:red -size 18x12 xc:green web/anim.mng
+convert -size 22x16 gradient:red-blue -density 72 -units PixelsPerInch web/rgb.jng
+convert -size 21x13 gradient:red-blue -alpha set -channel A -evaluate set 40% +channel web/rgba.jng
 convert -size 13x8 gradient:red-blue -colors 16 GIF87:web/still87.gif
 convert -size 26x18 gradient:red-blue -quality 70 web/lossy.webp
 convert -size 14x10 gradient:red-blue -alpha set -channel A -evaluate set 50% +channel -define webp:lossless=true web/lossless_alpha.webp
@@ -103,7 +107,7 @@ convert -size 20x14 xc:white \( -size 8x6 xc:red \) \( -size 5x9 xc:blue \) laye
 convert -size 16x11 gradient:red-blue -colorspace CMYK -density 200 -units PixelsPerInch PSB:layered/cmyk.psb
 $py make_special.py xcf layered/two_layers.xcf
 
-# --- document: EPS, PostScript, PDF, PICT
+# --- document: EPS, PostScript, PDF, PICT, DjVu (a page and a bundled document)
 convert -size 20x10 xc:red -density 144 eps2:document/red_144dpi.eps
 printf '%%!PS-Adobe-3.0 EPSF-3.0\n%%%%BoundingBox: 0 0 130 91\n%%%%HiResBoundingBox: 0 0 129.6 90.4\n%%%%Creator: (make_samples.sh)\n%%%%EndComments\nnewpath 10 10 moveto 100 60 rlineto stroke\n%%%%EOF\n' > document/drawing.eps
 printf '%%!PS-Adobe-3.0\n%%%%BoundingBox: 0 0 200 100\n%%%%Pages: 2\n%%%%EndComments\n%%%%Page: 1 1\nshowpage\n%%%%Page: 2 2\nshowpage\n%%%%EOF\n' > document/two_pages.ps
@@ -114,12 +118,30 @@ from PIL import Image
 Image.new('RGB', (40, 20), 'blue').save('document/pillow_100dpi.pdf', resolution=100)"
 $py make_special.py rotated-pdf document/rotated.pdf
 ppmmake blue 23 11 | ppmtopict > document/rgb.pict 2>/dev/null
+convert -size 48x32 gradient:red-blue /tmp/imr_djvu.ppm && c44 -dpi 200 /tmp/imr_djvu.ppm document/colour.djvu
+convert -size 40x24 pattern:checkerboard -monochrome /tmp/imr_djvu.pbm && cjb2 -dpi 300 /tmp/imr_djvu.pbm /tmp/imr_bw.djvu
+djvm -c document/two_pages.djvu document/colour.djvu /tmp/imr_bw.djvu
 convert -size 17x9 gradient:red-blue -colors 8 PICT:document/palette.pict
 
-# --- boxed: JPEG 2000 (JP2, J2K), HEIF, AVIF
+# --- boxed: JPEG 2000 (JP2, J2K), HEIF, AVIF, JPEG XL
 convert -size 24x20 gradient:red-blue JP2:boxed/rgb.jp2
 convert -size 15x9 gradient: -colorspace Gray J2K:boxed/gray.j2k
 convert -size 22x12 gradient:red-blue -alpha set -channel A -evaluate set 50% +channel JP2:boxed/rgba.jp2
 convert -size 32x24 gradient:red-blue boxed/still.heic
 convert -size 30x16 gradient:red-blue boxed/still.avif
 $py make_special.py rotated-heif boxed/still.heic boxed/rotated.heic
+convert -size 26x14 gradient:red-blue /tmp/imr_jxl.png && cjxl -q 90 /tmp/imr_jxl.png boxed/lossy.jxl 2>/dev/null
+convert -size 20x10 gradient:red-blue -quality 90 /tmp/imr_jxl.jpg && cjxl /tmp/imr_jxl.jpg boxed/from_jpeg.jxl 2>/dev/null
+
+# --- vector: SVG (millimetres, pixels, gzip), WMF and EMF from Inkscape
+printf '<svg xmlns="http://www.w3.org/2000/svg" width="40mm" height="25mm" viewBox="0 0 40 25"><rect width="30" height="20" fill="red"/></svg>\n' > /tmp/imr_mm.svg
+inkscape /tmp/imr_mm.svg --export-plain-svg --export-filename=vector/inkscape_mm.svg 2>/dev/null
+inkscape /tmp/imr_mm.svg --export-filename=vector/inkscape.wmf 2>/dev/null
+inkscape /tmp/imr_mm.svg --export-filename=vector/inkscape.emf 2>/dev/null
+gzip -c vector/inkscape_mm.svg > vector/named.svgz
+printf '<svg xmlns="http://www.w3.org/2000/svg" width="90" height="60"><circle cx="45" cy="30" r="20" fill="blue"/></svg>\n' > /tmp/imr_px.svg
+rsvg-convert -f svg /tmp/imr_px.svg -o vector/cairo_px.svg
+
+# --- codec: JPEG XR
+convert -size 28x18 gradient:red-blue -density 150 -units PixelsPerInch BMP3:/tmp/imr_jxr.bmp && JxrEncApp -i /tmp/imr_jxr.bmp -o codec/rgb.jxr >/dev/null
+convert -size 16x12 gradient: -colorspace Gray -depth 8 /tmp/imr_jxr.tif && JxrEncApp -i /tmp/imr_jxr.tif -o codec/gray.jxr >/dev/null
