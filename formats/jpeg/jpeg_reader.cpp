@@ -94,8 +94,12 @@ bool ReadJpegHeader(const ByteSource& source, std::uint64_t start, std::uint64_t
   out = JpegHeader{};
   ByteReader r(source);
   end = std::min(end, r.Size());
-  if (start >= end || end - start < 4 || r.U16BE(start) != 0xFFD8) {
+  if (start >= end || end - start < 2 || r.U16BE(start) != 0xFFD8) {
     out.problem = "the stream does not start with SOI";
+    return false;
+  }
+  if (end - start < 4) {
+    out.problem = "the stream ends after its SOI";
     return false;
   }
   std::vector<std::tuple<std::uint8_t, std::uint64_t, std::uint64_t>> icc;
@@ -119,8 +123,9 @@ bool ReadJpegHeader(const ByteSource& source, std::uint64_t start, std::uint64_t
     if (marker == 0xD9 || marker == 0xDA || marker == 0xD8) break;       // EOI, SOS, SOI
     const std::uint64_t length = pos + 2 > end ? 0 : r.U16BE(pos);
     if (length < 2 || length > end - pos) {
-      out.problem = "the segment of marker " + std::to_string(marker) + " at byte " + std::to_string(pos - 2) +
-                    " runs past the end of the file";
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      out.problem = std::string("the FF") + kHex[marker >> 4] + kHex[marker & 15] + " segment at byte " +
+                    std::to_string(pos - 2) + " runs past the end of the file";
       break;
     }
     const std::uint64_t data = pos + 2;

@@ -310,6 +310,36 @@ TEST(EpsReader, ReadsHeaderCommentsAndDcsPlates) {
   }
 }
 
+// A Photoshop EPS gives its pixels in %ImageData (columns rows depth mode
+// ...): they are the image, at the resolution they have over the box
+// (hand-made: no tool of ours writes one at other than 72 dpi).
+TEST(EpsReader, PhotoshopImageDataGivesPixelsAndResolution) {
+  const std::string header = "%!PS-Adobe-3.0 EPSF-3.0\n%%Creator: Adobe Photoshop Version 7.0\n";
+  const struct {
+    std::string comments;
+    std::uint32_t columns, rows;
+    double dpi, width;
+  } cases[] = {
+      {"%%BoundingBox: 0 0 144 72\n%%EndComments\n%ImageData: 600 300 8 3 1 600 1 \"beginimage\"\n", 600, 300, 300, 2},
+      // the HiRes box, as Photoshop rounds the integer one
+      {"%%BoundingBox: 0 0 435 283\n%%HiResBoundingBox: 0 0 434.88 283.2\n%%EndComments\n"
+       "%ImageData: 1812 1180 8 4 1 1812 1 \"beginimage\"\n",
+       1812, 1180, 300, 434.88 / 72},
+      // no box: 72 dpi
+      {"%%EndComments\n%ImageData: 50 40 8 1 0 50 1 \"beginimage\"\n", 50, 40, 72, 50.0 / 72},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.comments);
+    const std::vector<ImageDescription> images = DescribeAll(header + c.comments);
+    ASSERT_EQ(images.size(), 1u);
+    EXPECT_EQ(images[0].columns, c.columns);
+    EXPECT_EQ(images[0].rows, c.rows);
+    EXPECT_NEAR(images[0].hResolution, c.dpi, 1e-9);
+    EXPECT_NEAR(images[0].vResolution, c.dpi, 1e-9);
+    EXPECT_NEAR(images[0].hRealSize, c.width, 1e-9);
+  }
+}
+
 TEST(EpsReader, ChecksTheDosBinaryHeader) {
   const std::string ps = "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 10 10\n%%EndComments\n";
   const std::string wmf = "\xD7\xCD\xC6\x9A wmf bytes";
