@@ -189,10 +189,10 @@ bool JpegReader::Open(const ByteSource& source) {
   // A damaged MP index, or a gain map that only the XMP announces: the
   // streams that follow the first one's end.
   if (iMpImages.empty() && (iHeader.mpfLength > 0 || iHeader.hdrgmXmp)) FindStreams();
-  // MPO: an MPF segment, as the magic entry has it; JFIF: a JFIF APP0 as the
-  // first segment.
+  // MPO: an MPF segment and further images; JFIF: a JFIF APP0 as the first
+  // segment.
   ByteReader reader(source);
-  if (iHeader.mpfLength > 0) {
+  if (iHeader.mpfLength > 0 && !iMpImages.empty()) {
     iFormat = "MPO";
   } else if (reader.U16BE(2) == 0xFFE0 && reader.Text(6, 5) == std::string("JFIF\0", 5)) {
     iFormat = "JFIF";

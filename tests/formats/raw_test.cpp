@@ -151,5 +151,31 @@ TEST(RawReaders, RefuseDamagedFiles) {
   }
 }
 
+// Damaged files of raw/regress: what each still gives, or why it is refused.
+TEST(RawReaders, DamagedFilesInRegress) {
+  const struct {
+    Factory make;
+    const char* file;
+    const char* checks;  // on the images, or the refusal when it starts with '!'
+  } cases[] = {
+      {MakeCrwReader, "crw_table_at_end.crw", "!the heaps hold neither a sensor record nor an image size"},
+      // a PRD block running past the blocks: read within them
+      {MakeMrwReader, "mrw_prd_length.mrw", "columns=3272|Exif="},
+      {MakeRafReader, "raf_record_count.raf", "columns=4352|DefaultCropSize=4256x1424"},
+      {MakeX3fReader, "x3f_sections_at_directory.x3f", "!no image section gives a size"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    const Bytes bytes = ReadBytes(std::string(IMR_TEST_DATA "/formats/raw/regress/") + c.file);
+    if (c.checks[0] == '!') {
+      EXPECT_EQ(RefusalOf(c.make, bytes), c.checks + 1);
+      continue;
+    }
+    const Described r = DescribeAll(c.make, bytes);
+    ASSERT_TRUE(r.opened);
+    Check(r.images, c.checks);
+  }
+}
+
 }  // namespace
 }  // namespace imr::formats

@@ -329,5 +329,25 @@ TEST(TiffReader, RejectsOrSurvivesBrokenStructures) {
   }
 }
 
+// Damaged files of tiff/regress: what each still gives, or why it is refused.
+TEST(TiffReader, DamagedFilesInRegress) {
+  const std::pair<const char*, const char*> cases[] = {
+      // no maker note to give the sensor: the largest rendering is the main image
+      {"cr2_exif_outside.cr2", "columns=1536|1:columns=384"},
+      // every SubIFD points back to IFD0: IFD0 alone
+      {"dng_subifd_loop.dng", "format=DNG|columns=8"},
+      // no Phase One directory: IFD0 and IFD1 as they are
+      {"iiq_directory_outside.iiq", "format=IIQ|columns=1|Compression=None|1:type=Thumbnail"},
+  };
+  for (const auto& [file, checks] : cases) {
+    SCOPED_TRACE(file);
+    const Described r = DescribeAll(ReadBytes(std::string(IMR_TEST_DATA "/formats/tiff/regress/") + file));
+    ASSERT_TRUE(r.opened);
+    Check(r.images, checks);
+  }
+  EXPECT_EQ(RefusalOf(MakeTiffReader, ReadBytes(IMR_TEST_DATA "/formats/tiff/regress/cut_in_ifd0.tif")),
+            "IFD0 at byte 236 has no entries, too many, or is cut short");
+}
+
 }  // namespace
 }  // namespace imr::formats
