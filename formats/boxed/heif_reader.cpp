@@ -533,13 +533,15 @@ bool HeifReader::OpenCanonRaw() {
       }
     }
   }
-  const auto sensor = std::max_element(pictures.begin(), pictures.end(), [](const CanonPicture& a, const CanonPicture& c) {
-    return std::pair(a.raw, std::uint64_t{a.columns} * a.rows) < std::pair(c.raw, std::uint64_t{c.columns} * c.rows);
-  });
+  const auto rank = [](const CanonPicture& p) { return std::pair(p.raw, std::uint64_t{p.columns} * p.rows); };
+  const auto sensor = std::max_element(pictures.begin(), pictures.end(),
+                                       [&](const CanonPicture& a, const CanonPicture& c) { return rank(a) < rank(c); });
   if (sensor == pictures.end() || !sensor->raw) return Refuse("no raw track gives the sensor size");
   raw::SetSensor(main, sensor->columns, sensor->rows);
   main.extended.insert(main.extended.begin(), {"Compression", "Canon CRX"});
-  if (sensor->bits > 0) main.extended.insert(main.extended.begin() + 1, {"BitsPerSample", std::to_string(sensor->bits)});
+  if (sensor->bits > 0) {
+    main.extended.insert(main.extended.begin() + 1, {"BitsPerSample", std::to_string(sensor->bits)});
+  }
   iImages.push_back(std::move(main));
   for (auto picture = pictures.begin(); picture != pictures.end() && iImages.size() <= kMaxThumbnails; ++picture) {
     ImageDescription image;
@@ -579,7 +581,8 @@ void HeifReader::ReadCanonTrack(const Box& trak, std::vector<CanonPicture>& pict
   CanonPicture picture;
   bool visual = false;
   Box b;
-  for (std::uint64_t at = stbl.content, n = 0; n < kMaxBoxes && box::ReadBox(source, at, stbl.end, b); ++n, at = b.end) {
+  for (std::uint64_t at = stbl.content, n = 0; n < kMaxBoxes && box::ReadBox(source, at, stbl.end, b);
+       ++n, at = b.end) {
     Box entry, coding;
     if (b.type == FourCC("stsd") && box::ReadBox(source, b.content + 8, b.end, entry) &&
         entry.type == FourCC("CRAW") && entry.ContentSize() >= 28) {

@@ -100,7 +100,9 @@ bool CrwReader::Open(const ByteSource& source) {
   if (r.Failed() || start < 14 || start >= r.Size()) return Refuse("the header points to a heap outside the file");
   ReadHeap(start, r.Size(), 0);
   // Without a sensor record, the picture's size is all the file tells.
-  if (!iHaveSensor && (iWidth == 0 || iHeight == 0)) return Refuse("the heaps hold neither a sensor record nor an image size");
+  if (!iHaveSensor && (iWidth == 0 || iHeight == 0)) {
+    return Refuse("the heaps hold neither a sensor record nor an image size");
+  }
   if (!iHaveSensor) raw::SetSensor(iMain, iWidth, iHeight);
   iMain.format = "CRW";
   const std::uint32_t version = r.U32(14);

@@ -51,7 +51,7 @@ void MrwReader::ReadTtw(std::uint64_t at, std::uint64_t length, ImageDescription
   const tiff::ExifSummary exif = tiff::ReadExifSummary(block);
   if (!exif.valid) return;
   main.rotation = tiff::RotationFromOrientation(exif.orientation);
-  main.extended.emplace_back("Exif", "yes");
+  if (exif.hasExifIfd) main.extended.emplace_back("Exif", "yes");
   if (!exif.software.empty()) main.extended.emplace_back("Software", exif.software);
   if (std::string name = tiff::OrientationName(exif.orientation); !name.empty()) {
     main.extended.emplace_back("Orientation", name);

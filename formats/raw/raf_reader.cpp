@@ -60,7 +60,9 @@ void RafReader::ReadRawHeader(ByteReader& r, std::uint64_t at, std::uint64_t len
     } else if (tag == kXTransLayout && size >= 36) {
       std::uint8_t cells[36];
       for (int c = 0; c < 36; ++c) cells[35 - c] = r.U8(data + c);
-      if (std::string cfa = raw::CfaPatternText(cells, 6, 6); !cfa.empty()) main.extended.emplace_back("CFAPattern", cfa);
+      if (std::string cfa = raw::CfaPatternText(cells, 6, 6); !cfa.empty()) {
+        main.extended.emplace_back("CFAPattern", cfa);
+      }
     }
     p = data + size;
   }
@@ -99,7 +101,9 @@ bool RafReader::Open(const ByteSource& source) {
     ReadRawHeader(r, headerOffset, std::min(headerLength, r.Size() - headerOffset), main);
   }
   if (main.columns == 0 && rawOffset < r.Size()) ReadFujiIfd(rawOffset, rawLength, main);
-  if (main.columns == 0 || main.rows == 0) return Refuse("neither the raw header nor the raw data give the sensor size");
+  if (main.columns == 0 || main.rows == 0) {
+    return Refuse("neither the raw header nor the raw data give the sensor size");
+  }
   iImages.push_back(main);
   ImageDescription preview;
   if (EmbeddedJpeg(source, jpegOffset, jpegLength, preview)) iImages.push_back(preview);

@@ -58,7 +58,7 @@ bool X3fReader::Open(const ByteSource& source) {
     const std::uint64_t offset = r.U32(entry), length = r.U32(entry + 4);
     const std::uint32_t type = r.U32BE(entry + 8);
     if ((type != FourCC("IMAG") && type != FourCC("IMA2")) || length < kSectionHeader ||
-        offset >= r.Size() || r.U32BE(offset) != FourCC("SECi")) {
+        offset > r.Size() - kSectionHeader || r.U32BE(offset) != FourCC("SECi")) {
       continue;
     }
     images.push_back({offset, std::min(length, r.Size() - offset), r.U32(offset + 8), r.U32(offset + 12),

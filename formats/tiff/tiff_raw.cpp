@@ -87,7 +87,9 @@ bool PhaseOneSensor(const tiff::Structure& t, ImageDescription& out) {
   for (std::uint32_t i = 0; i < entries && !r.Failed(); ++i) {
     const std::uint64_t entry = directory + 8 + 16 * std::uint64_t{i};
     const std::uint32_t tag = r.U32(entry);
-    if (tag >= kPhaseOneSensorWidth && tag <= kPhaseOneImageHeight) values[tag - kPhaseOneSensorWidth] = r.U32(entry + 12);
+    if (tag >= kPhaseOneSensorWidth && tag <= kPhaseOneImageHeight) {
+      values[tag - kPhaseOneSensorWidth] = r.U32(entry + 12);
+    }
   }
   const std::uint64_t width = values[0], height = values[1], left = values[2], top = values[3];
   const std::uint64_t imageWidth = values[4], imageHeight = values[5];

@@ -448,7 +448,9 @@ bool TiffReader::Describe(std::uint32_t index, ImageDescription& out) {
     return true;
   }
   Ifd ifd;
-  if (!iTiff->ReadIfd(image.ifdOffset, ifd)) return Refuse("the IFD at byte " + std::to_string(image.ifdOffset) + " cannot be read again");
+  if (!iTiff->ReadIfd(image.ifdOffset, ifd)) {
+    return Refuse("the IFD at byte " + std::to_string(image.ifdOffset) + " cannot be read again");
+  }
   Fill(ifd, image.role, out);
   return true;
 }

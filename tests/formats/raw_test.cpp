@@ -95,7 +95,8 @@ TEST(RawReaders, CrwHeaps) {
 // of the raw data; X-Trans cameras give a 6 x 6 filter pattern (last cell first).
 TEST(RawReaders, RafRawHeaderAndFujifilmIfd) {
   std::string layout;
-  for (const char* row : {"\1\1\0\1\1\2", "\1\1\2\1\1\0", "\2\0\1\0\2\1", "\1\1\2\1\1\0", "\1\1\0\1\1\2", "\0\2\1\2\0\1"}) {
+  for (const char* row :
+       {"\1\1\0\1\1\2", "\1\1\2\1\1\0", "\2\0\1\0\2\1", "\1\1\2\1\1\0", "\1\1\0\1\1\2", "\0\2\1\2\0\1"}) {
     layout += std::string(row, 6);
   }
   std::string reversed(layout.rbegin(), layout.rend());
@@ -135,7 +136,8 @@ TEST(RawReaders, RefuseDamagedFiles) {
       {MakeMrwReader, patched(mrw, 8, std::string("\0XYZ", 4)), "no PRD block gives the sensor size"},
       {MakeMrwReader, mrw.substr(0, 20), "no PRD block gives the sensor size"},
       {MakeRafReader, raf.substr(0, 90), "the header is cut short"},
-      {MakeRafReader, patched(raf, 92, Be32(0xFFFFFF00)), "neither the raw header nor the raw data give the sensor size"},
+      {MakeRafReader, patched(raf, 92, Be32(0xFFFFFF00)),
+       "neither the raw header nor the raw data give the sensor size"},
       {MakeX3fReader, x3f.substr(0, 20), "the file ends inside its header"},
       {MakeX3fReader, x3f.substr(0, x3f.size() - 4) + Le32(8), "the last four bytes do not point to the section directory"},
       {MakeX3fReader, patched(x3f, 0x56c + 8, Le32(100000)), "the section directory lists 100000 sections"},
