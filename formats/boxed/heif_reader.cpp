@@ -27,7 +27,6 @@ constexpr std::size_t kMaxProperties = 1 << 16;
 constexpr std::size_t kMaxAssociations = 1 << 20;  // all items together
 constexpr std::size_t kMaxReferences = 1 << 20;    // all referenced ids together
 constexpr std::size_t kMaxThumbnails = 32;
-constexpr int kMaxDepth = 8;
 
 // Canon's boxes in a CR3 movie: metadata, and the preview at the top level.
 constexpr unsigned char kCanonUuid[16] = {0x85, 0xC0, 0xB6, 0x87, 0x82, 0x0F, 0x11, 0xE0,

@@ -42,7 +42,6 @@ class CrwReader : public PreparedReader {
   bool iHaveSensor = false;
   std::uint32_t iWidth = 0, iHeight = 0;
   std::int64_t iRotation = 0;
-  std::vector<ImageDescription> iPreviews;
 };
 
 void CrwReader::ReadHeap(std::uint64_t start, std::uint64_t end, int depth) {
@@ -75,9 +74,9 @@ void CrwReader::ReadHeap(std::uint64_t start, std::uint64_t end, int depth) {
       iWidth = r.U32(data);
       iHeight = r.U32(data + 4);
       iRotation = static_cast<std::int32_t>(r.U32(data + 12));
-    } else if ((id == kJpgFromRaw || id == kThumbnailImage) && iPreviews.size() < kMaxPreviews) {
+    } else if ((id == kJpgFromRaw || id == kThumbnailImage) && iImages.size() < kMaxPreviews) {
       ImageDescription preview;
-      if (EmbeddedJpeg(*iSource, data, length, preview)) iPreviews.push_back(preview);
+      if (EmbeddedJpeg(*iSource, data, length, preview)) iImages.push_back(preview);  // the sensor goes in front
     }
   }
 }
@@ -85,7 +84,6 @@ void CrwReader::ReadHeap(std::uint64_t start, std::uint64_t end, int depth) {
 bool CrwReader::Open(const ByteSource& source) {
   iSource = &source;
   iImages.clear();
-  iPreviews.clear();
   iMain = ImageDescription{};
   iHaveSensor = false;
   iWidth = iHeight = 0;
@@ -101,6 +99,7 @@ bool CrwReader::Open(const ByteSource& source) {
   ReadHeap(start, r.Size(), 0);
   // Without a sensor record, the picture's size is all the file tells.
   if (!iHaveSensor && (iWidth == 0 || iHeight == 0)) {
+    iImages.clear();
     return Refuse("the heaps hold neither a sensor record nor an image size");
   }
   if (!iHaveSensor) raw::SetSensor(iMain, iWidth, iHeight);
@@ -109,8 +108,7 @@ bool CrwReader::Open(const ByteSource& source) {
   iMain.version = std::to_string(version >> 16) + "." + std::to_string(version & 0xFFFF);
   iMain.rotation = raw::RotationFromDegrees(iRotation);
   if (iHaveSensor) raw::AddCropSize(iMain, iWidth, iHeight);
-  iImages.push_back(iMain);
-  for (ImageDescription& preview : iPreviews) iImages.push_back(std::move(preview));
+  iImages.insert(iImages.begin(), iMain);
   return true;
 }
 

@@ -28,7 +28,6 @@ class MrwReader : public PreparedReader {
   void AddJpeg(std::uint64_t offset, std::uint64_t length);
 
   const ByteSource* iSource = nullptr;
-  std::vector<ImageDescription> iPreviews;
 };
 
 void MrwReader::ReadPrd(ByteReader& r, std::uint64_t at, std::uint64_t length, ImageDescription& main) {
@@ -72,13 +71,12 @@ void MrwReader::ReadTtw(std::uint64_t at, std::uint64_t length, ImageDescription
 
 void MrwReader::AddJpeg(std::uint64_t offset, std::uint64_t length) {
   ImageDescription jpeg;
-  if (EmbeddedJpeg(*iSource, offset, length, jpeg)) iPreviews.push_back(jpeg);
+  if (EmbeddedJpeg(*iSource, offset, length, jpeg)) iImages.push_back(jpeg);  // the sensor goes in front
 }
 
 bool MrwReader::Open(const ByteSource& source) {
   iSource = &source;
   iImages.clear();
-  iPreviews.clear();
   ByteReader r(source);
   if (r.U32BE(0) != FourCC("\0MRM")) return false;
   const std::uint64_t end = std::min<std::uint64_t>(8 + std::uint64_t{r.U32BE(4)}, r.Size());
@@ -97,9 +95,11 @@ bool MrwReader::Open(const ByteSource& source) {
     }
     at += 8 + length;
   }
-  if (!prd) return Refuse("no PRD block gives the sensor size");
-  iImages.push_back(main);
-  for (ImageDescription& preview : iPreviews) iImages.push_back(std::move(preview));
+  if (!prd) {
+    iImages.clear();
+    return Refuse("no PRD block gives the sensor size");
+  }
+  iImages.insert(iImages.begin(), main);
   return true;
 }
 
