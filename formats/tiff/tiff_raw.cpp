@@ -23,13 +23,10 @@ constexpr std::uint16_t kActiveArea = 0xC68D;
 constexpr std::uint16_t kCanonSensorInfo = 0x00E0;
 constexpr std::uint16_t kNikonPreviewIfd = 0x0011;
 
-// Phase One directory tags: sensor size, the picture's margins and size.
-constexpr std::uint32_t kPhaseOneSensorWidth = 0x108;
-constexpr std::uint32_t kPhaseOneSensorHeight = 0x109;
-constexpr std::uint32_t kPhaseOneLeftMargin = 0x10A;
-constexpr std::uint32_t kPhaseOneTopMargin = 0x10B;
-constexpr std::uint32_t kPhaseOneImageWidth = 0x10C;
-constexpr std::uint32_t kPhaseOneImageHeight = 0x10D;
+// Phase One directory tags 0x108..0x10D: the sensor's width and height, the
+// picture's left and top margins, its width and height.
+constexpr std::uint32_t kPhaseOneSizeTags = 0x108;
+constexpr std::size_t kPhaseOneSizeCount = 6;
 constexpr std::uint32_t kMaxPhaseOneEntries = 4096;
 
 bool StartsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
@@ -83,12 +80,12 @@ bool PhaseOneSensor(const tiff::Structure& t, ImageDescription& out) {
   const std::uint64_t directory = kBase + r.U32(kBase + 8);
   const std::uint32_t entries = r.U32(directory);
   if (r.Failed() || entries > kMaxPhaseOneEntries) return false;
-  std::uint64_t values[6] = {};
+  std::uint64_t values[kPhaseOneSizeCount] = {};
   for (std::uint32_t i = 0; i < entries && !r.Failed(); ++i) {
     const std::uint64_t entry = directory + 8 + 16 * std::uint64_t{i};
     const std::uint32_t tag = r.U32(entry);
-    if (tag >= kPhaseOneSensorWidth && tag <= kPhaseOneImageHeight) {
-      values[tag - kPhaseOneSensorWidth] = r.U32(entry + 12);
+    if (tag >= kPhaseOneSizeTags && tag < kPhaseOneSizeTags + kPhaseOneSizeCount) {
+      values[tag - kPhaseOneSizeTags] = r.U32(entry + 12);
     }
   }
   const std::uint64_t width = values[0], height = values[1], left = values[2], top = values[3];
