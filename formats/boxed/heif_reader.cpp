@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "formats/common/byte_reader.h"
+#include "formats/common/camera_raw.h"
+#include "formats/common/embedded_image.h"
 #include "formats/common/icc_profile.h"
 #include "formats/common/iso_box.h"
 #include "formats/common/reader_registry.h"
@@ -25,7 +27,6 @@ constexpr std::size_t kMaxProperties = 1 << 16;
 constexpr std::size_t kMaxAssociations = 1 << 20;  // all items together
 constexpr std::size_t kMaxReferences = 1 << 20;    // all referenced ids together
 constexpr std::size_t kMaxThumbnails = 32;
-constexpr int kMaxDepth = 8;
 
 // Canon's boxes in a CR3 movie: metadata, and the preview at the top level.
 constexpr unsigned char kCanonUuid[16] = {0x85, 0xC0, 0xB6, 0x87, 0x82, 0x0F, 0x11, 0xE0,
@@ -44,6 +45,22 @@ struct Reference {
   std::uint32_t from = 0;
   std::vector<std::uint32_t> to;
 };
+
+// A picture of a CR3 as its headers give it: a raw track (its bits), else a
+// JPEG stream at [dataOffset, dataOffset + dataLength).
+struct CanonPicture {
+  std::uint32_t columns = 0, rows = 0;
+  bool raw = false;
+  std::uint64_t dataOffset = 0, dataLength = 0;
+  unsigned bits = 0;
+};
+
+// A uuid box of the given identifier.
+bool IsUuid(const ByteSource& source, const Box& b, const unsigned char (&id)[16]) {
+  unsigned char read[16];
+  return b.type == FourCC("uuid") && b.ContentSize() >= 16 && source.Read(b.content, read, 16) == 16 &&
+         std::memcmp(read, id, 16) == 0;
+}
 
 // Maps a mirror-then-clockwise-rotation pair to the rotation enumeration.
 PXC_TImageRotation RotationOf(bool mirror, int clockwise) {
@@ -66,7 +83,8 @@ class HeifReader : public PreparedReader {
   const Reference* FindReference(std::uint32_t type, std::uint32_t from) const;
   bool OpenHeif();
   bool OpenCanonRaw();
-  void ReadCanonMetadata(const Box& uuid, ImageDescription& main);
+  void ReadCanonTrack(const Box& trak, std::vector<CanonPicture>& pictures);
+  void ReadCanonMetadata(const Box& uuid, ImageDescription& main, std::vector<CanonPicture>& pictures);
 
   const ByteSource* iSource = nullptr;
   std::vector<std::uint32_t> iBrands;
@@ -105,7 +123,9 @@ bool HeifReader::Open(const ByteSource& source) {
   };
   if (iBrands[0] == FourCC("crx ")) {
     if (!OpenCanonRaw()) return false;
-    for (ImageDescription& image : iImages) image.format = "CR3";
+    for (ImageDescription& image : iImages) {
+      if (!image.embedded) image.format = "CR3";
+    }
     return true;
   }
   bool heif = false;
@@ -478,94 +498,118 @@ ImageDescription HeifReader::DescribeItem(std::uint32_t id) {
   return image;
 }
 
-// Canon CR3: the full-size image of the first track, Canon's thumbnail and
-// preview, and the orientation from the first TIFF metadata box.
+// Canon CR3: a movie whose tracks hold one sample each (a full-size JPEG, a
+// small raw, the raw, timed metadata), Canon's metadata box in moov with the
+// thumbnail (THMB), and a preview box (PRVW) at the top level.  The largest
+// raw track is the main image, the sensor; the thumbnail, the JPEG and small
+// raw tracks and the preview follow in file order, as embedded JPEG streams
+// where their data hold one, else from the sizes their headers state.
 bool HeifReader::OpenCanonRaw() {
   const ByteSource& source = *iSource;
   ByteReader reader(source);
   ImageDescription main;
-  main.type = PXC_IT_MAIN;
-  std::vector<ImageDescription> reduced;
-  bool haveMain = false;
-
-  auto walk = [&](auto& self, std::uint64_t position, std::uint64_t end, int depth) -> void {
-    Box b;
-    for (std::size_t count = 0; count < kMaxBoxes && box::ReadBox(source, position, end, b); ++count) {
-      position = b.end;
-      switch (b.type) {
-        case FourCC("moov"):
-        case FourCC("trak"):
-        case FourCC("mdia"):
-        case FourCC("minf"):
-        case FourCC("stbl"):
-          if (depth < kMaxDepth) self(self, b.content, b.end, depth + 1);
-          break;
-        case FourCC("stsd"): {
-          // the first sample entry: a visual entry with width and height
-          Box entry;
-          if (!haveMain && box::ReadBox(source, b.content + 8, b.end, entry) && entry.type == FourCC("CRAW") &&
-              entry.ContentSize() >= 28) {
-            main.columns = reader.U16BE(entry.content + 24);
-            main.rows = reader.U16BE(entry.content + 26);
-            haveMain = main.columns > 0 && main.rows > 0;
-          }
-          break;
+  std::vector<CanonPicture> pictures;
+  Box b;
+  for (std::uint64_t position = 0, count = 0;
+       count < kMaxBoxes && box::ReadBox(source, position, reader.Size(), b); ++count, position = b.end) {
+    if (b.type == FourCC("moov")) {
+      Box child;
+      for (std::uint64_t at = b.content, n = 0; n < kMaxBoxes && box::ReadBox(source, at, b.end, child);
+           ++n, at = child.end) {
+        if (child.type == FourCC("trak")) {
+          ReadCanonTrack(child, pictures);
+        } else if (IsUuid(source, child, kCanonUuid)) {
+          ReadCanonMetadata(child, main, pictures);
         }
-        case FourCC("uuid"): {
-          if (b.ContentSize() < 16) break;
-          unsigned char id[16];
-          reader.Bytes(b.content, id, 16);
-          if (std::memcmp(id, kCanonUuid, 16) == 0 && depth < kMaxDepth) {
-            ReadCanonMetadata(b, main);
-            Box child;
-            std::uint64_t at = b.content + 16;
-            for (std::size_t n = 0; n < kMaxBoxes && box::ReadBox(source, at, b.end, child); ++n) {
-              at = child.end;
-              if (child.type == FourCC("THMB") && child.ContentSize() >= 8) {
-                ImageDescription thumbnail;
-                thumbnail.columns = reader.U16BE(child.content + 4);
-                thumbnail.rows = reader.U16BE(child.content + 6);
-                thumbnail.type = std::max(thumbnail.columns, thumbnail.rows) <= 256 ? PXC_IT_THUMBNAIL
-                                                                                   : PXC_IT_PREVIEW;
-                thumbnail.extended.emplace_back("Compression", "JPEG");
-                if (thumbnail.columns && thumbnail.rows) reduced.push_back(thumbnail);
-              }
-            }
-          } else if (std::memcmp(id, kCanonPreviewUuid, 16) == 0) {
-            // 8 bytes, then a PRVW box; files cut short keep its header
-            std::uint64_t at = b.content + 24;
-            if (reader.U32BE(at + 4) == FourCC("PRVW") && at + 22 <= b.end) {
-              ImageDescription preview;
-              preview.columns = reader.U16BE(at + 8 + 6);
-              preview.rows = reader.U16BE(at + 8 + 8);
-              preview.type = std::max(preview.columns, preview.rows) <= 256 ? PXC_IT_THUMBNAIL : PXC_IT_PREVIEW;
-              preview.extended.emplace_back("Compression", "JPEG");
-              if (preview.columns && preview.rows && !reader.Failed()) reduced.push_back(preview);
-            }
-          }
-          break;
-        }
-        default:
-          break;
+      }
+    } else if (IsUuid(source, b, kCanonPreviewUuid)) {
+      // 8 bytes, then the PRVW box: a word, a half-word, width, height, a
+      // half-word, the JPEG's length and the JPEG; files cut short keep its header
+      const std::uint64_t at = b.content + 24;
+      if (at + 24 <= b.end && reader.U32BE(at + 4) == FourCC("PRVW")) {
+        pictures.push_back({reader.U16BE(at + 14), reader.U16BE(at + 16), false, at + 24,
+                            std::min<std::uint64_t>(reader.U32BE(at + 20), b.end - at - 24)});
       }
     }
-  };
-  walk(walk, 0, reader.Size(), 0);
-  if (!haveMain) return false;
-  main.channelEncoding = PXC_CE_RGB;
-  main.inks = 3;
+  }
+  const auto rank = [](const CanonPicture& p) { return std::pair(p.raw, std::uint64_t{p.columns} * p.rows); };
+  const auto sensor = std::max_element(pictures.begin(), pictures.end(),
+                                       [&](const CanonPicture& a, const CanonPicture& c) { return rank(a) < rank(c); });
+  if (sensor == pictures.end() || !sensor->raw) return Refuse("no raw track gives the sensor size");
+  raw::SetSensor(main, sensor->columns, sensor->rows);
+  main.extended.insert(main.extended.begin(), {"Compression", "Canon CRX"});
+  if (sensor->bits > 0) {
+    main.extended.insert(main.extended.begin() + 1, {"BitsPerSample", std::to_string(sensor->bits)});
+  }
   iImages.push_back(std::move(main));
-  for (ImageDescription& image : reduced) {
-    if (iImages.size() > kMaxThumbnails) break;
-    image.channelEncoding = PXC_CE_YCBCR;
+  for (auto picture = pictures.begin(); picture != pictures.end() && iImages.size() <= kMaxThumbnails; ++picture) {
+    ImageDescription image;
+    if (picture == sensor || picture->columns == 0 || picture->rows == 0) continue;
+    if (!picture->raw && EmbeddedJpeg(source, picture->dataOffset, picture->dataLength, image)) {
+      iImages.push_back(std::move(image));
+      continue;
+    }
+    image.type = ReducedImageType(picture->columns, picture->rows);
+    image.columns = picture->columns;
+    image.rows = picture->rows;
+    image.channelEncoding = picture->raw ? PXC_CE_RGB : PXC_CE_YCBCR;
     image.inks = 3;
+    image.extended.emplace_back("Compression", picture->raw ? "Canon CRX" : "JPEG");
     iImages.push_back(std::move(image));
   }
   return true;
 }
 
-void HeifReader::ReadCanonMetadata(const Box& uuid, ImageDescription& main) {
+void HeifReader::ReadCanonTrack(const Box& trak, std::vector<CanonPicture>& pictures) {
   const ByteSource& source = *iSource;
+  ByteReader reader(source);
+  // trak / mdia / minf / stbl
+  Box stbl = trak;
+  for (std::uint32_t type : {FourCC("mdia"), FourCC("minf"), FourCC("stbl")}) {
+    Box child;
+    bool found = false;
+    for (std::uint64_t at = stbl.content, n = 0; !found && n < kMaxBoxes && box::ReadBox(source, at, stbl.end, child);
+         ++n, at = child.end) {
+      found = child.type == type;
+    }
+    if (!found) return;
+    stbl = child;
+  }
+  // The sample entry (a visual entry: width and height, then boxes that say
+  // how the sample is coded), the sample's size and its chunk's offset.
+  CanonPicture picture;
+  bool visual = false;
+  Box b;
+  for (std::uint64_t at = stbl.content, n = 0; n < kMaxBoxes && box::ReadBox(source, at, stbl.end, b);
+       ++n, at = b.end) {
+    Box entry, coding;
+    if (b.type == FourCC("stsd") && box::ReadBox(source, b.content + 8, b.end, entry) &&
+        entry.type == FourCC("CRAW") && entry.ContentSize() >= 28) {
+      picture.columns = reader.U16BE(entry.content + 24);
+      picture.rows = reader.U16BE(entry.content + 26);
+      visual = true;
+      for (std::uint64_t c = entry.content + 82, m = 0; m < kMaxBoxes && box::ReadBox(source, c, entry.end, coding);
+           ++m, c = coding.end) {
+        if (coding.type == FourCC("CMP1")) {
+          picture.raw = true;
+          picture.bits = reader.U8(coding.content + 24);
+        }
+      }
+    } else if (b.type == FourCC("stsz") && b.ContentSize() >= 12) {
+      picture.dataLength = reader.U32BE(b.content + 4);  // the one size of every sample,
+      if (picture.dataLength == 0) picture.dataLength = reader.U32BE(b.content + 12);  // else the first's
+    } else if (b.type == FourCC("co64") && b.ContentSize() >= 16) {
+      picture.dataOffset = reader.U64BE(b.content + 8);
+    } else if (b.type == FourCC("stco") && b.ContentSize() >= 12) {
+      picture.dataOffset = reader.U32BE(b.content + 8);
+    }
+  }
+  if (visual && !reader.Failed()) pictures.push_back(picture);
+}
+
+void HeifReader::ReadCanonMetadata(const Box& uuid, ImageDescription& main, std::vector<CanonPicture>& pictures) {
+  const ByteSource& source = *iSource;
+  ByteReader reader(source);
   Box child;
   std::uint64_t at = uuid.content + 16;
   for (std::size_t n = 0; n < kMaxBoxes && box::ReadBox(source, at, uuid.end, child); ++n) {
@@ -576,6 +620,10 @@ void HeifReader::ReadCanonMetadata(const Box& uuid, ImageDescription& main) {
       // a TIFF header and IFD0: the orientation
       SliceSource block(source, child.content, child.ContentSize());
       main.rotation = tiff::RotationFromOrientation(tiff::ReadExifSummary(block).orientation);
+    } else if (child.type == FourCC("THMB") && child.ContentSize() >= 16) {
+      // version and flags, width, height, the JPEG's length, a word, the JPEG
+      pictures.push_back({reader.U16BE(child.content + 4), reader.U16BE(child.content + 6), false, child.content + 16,
+                          std::min<std::uint64_t>(reader.U32BE(child.content + 8), child.ContentSize() - 16)});
     }
   }
 }

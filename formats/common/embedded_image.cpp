@@ -39,8 +39,7 @@ ImageDescription EmbeddedImage(PXC_TImageType type, std::uint64_t offset, std::u
   return image;
 }
 
-bool JpegFrameSize(const ByteSource& source, std::uint64_t offset, std::uint64_t length,
-                   std::uint32_t& columns, std::uint32_t& rows) {
+bool ReadJpegFrame(const ByteSource& source, std::uint64_t offset, std::uint64_t length, JpegFrame& out) {
   SliceSource slice(source, offset, length);
   ByteReader r(slice);
   if (r.U16BE(0) != 0xFFD8) return false;
@@ -58,13 +57,28 @@ bool JpegFrameSize(const ByteSource& source, std::uint64_t offset, std::uint64_t
     const bool sof = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
                      marker != 0xCC;
     if (sof) {
-      rows = r.U16BE(pos + 5);
-      columns = r.U16BE(pos + 7);
+      out.marker = marker;
+      out.precision = r.U8(pos + 4);
+      out.rows = r.U16BE(pos + 5);
+      out.columns = r.U16BE(pos + 7);
+      out.components = r.U8(pos + 9);
       return !r.Failed() && len >= 8;
     }
     pos += 2 + len;
   }
   return false;
+}
+
+PXC_TImageType ReducedImageType(std::uint32_t columns, std::uint32_t rows) {
+  return std::max(columns, rows) <= 256 ? PXC_IT_THUMBNAIL : PXC_IT_PREVIEW;
+}
+
+bool EmbeddedJpeg(const ByteSource& source, std::uint64_t offset, std::uint64_t length, ImageDescription& out) {
+  if (!HoldsImage(source, offset, length, EmbeddedKind::kJpeg)) return false;
+  JpegFrame frame;
+  const bool sized = ReadJpegFrame(source, offset, length, frame);
+  out = EmbeddedImage(sized ? ReducedImageType(frame.columns, frame.rows) : PXC_IT_PREVIEW, offset, length);
+  return true;
 }
 
 }  // namespace imr::formats

@@ -27,9 +27,25 @@ bool HoldsImage(const ByteSource& source, std::uint64_t offset, std::uint64_t le
 // at [offset, offset + length) of the file.
 ImageDescription EmbeddedImage(PXC_TImageType type, std::uint64_t offset, std::uint64_t length);
 
-// Width and height from the first frame header of the JPEG stream at
-// [offset, offset + length); false when none comes before the first scan.
-bool JpegFrameSize(const ByteSource& source, std::uint64_t offset, std::uint64_t length,
-                   std::uint32_t& columns, std::uint32_t& rows);
+// What the first frame header (SOFn) of a JPEG stream says.
+struct JpegFrame {
+  std::uint8_t marker = 0;  // the SOFn code
+  std::uint8_t precision = 0;
+  std::uint32_t columns = 0;
+  std::uint32_t rows = 0;
+  std::uint8_t components = 0;
+};
+// Reads the frame header of the JPEG stream at [offset, offset + length);
+// false when none comes before the first scan.
+bool ReadJpegFrame(const ByteSource& source, std::uint64_t offset, std::uint64_t length, JpegFrame& out);
+
+// A smaller rendering of a picture is a thumbnail up to 256 pixels on its
+// longer side, a preview above.
+PXC_TImageType ReducedImageType(std::uint32_t columns, std::uint32_t rows);
+
+// The JPEG stream at [offset, offset + length) as an embedded image, a
+// thumbnail or a preview by its frame size (a preview when it has none);
+// false, leaving `out` alone, when the range holds no JPEG stream.
+bool EmbeddedJpeg(const ByteSource& source, std::uint64_t offset, std::uint64_t length, ImageDescription& out);
 
 }  // namespace imr::formats

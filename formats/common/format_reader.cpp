@@ -14,4 +14,10 @@ void SetResolution(ImageDescription& out, double x, double y, double unitsPerInc
   out.vRealSize = out.rows / v;
 }
 
+std::uint32_t PagePixels(double points) {
+  const double rounded = std::floor(points + 0.5);
+  if (!(rounded >= 1)) return 1;
+  return rounded >= 4294967295.0 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(rounded);
+}
+
 }  // namespace imr::formats

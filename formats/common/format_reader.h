@@ -70,6 +70,11 @@ struct ImageDescription {
 // finite.
 void SetResolution(ImageDescription& out, double x, double y, double unitsPerInch = 1.0);
 
+// The pixels of a page side of `points` (PostScript, EPS, PDF) rendered at
+// 72 dpi, as Ghostscript sizes a page: to the nearest integer, halves up,
+// and at least 1.
+std::uint32_t PagePixels(double points);
+
 // Reads one family of formats.  A reader is created for one file and keeps
 // what it learned between calls, so describing images 0, 1, 2, ... in turn
 // does not start from scratch.

@@ -233,6 +233,15 @@ std::string Structure::Ascii(const Ifd& ifd, std::uint16_t tag, std::size_t maxB
   return TrimPadding(Raw(*e, maxBytes));
 }
 
+std::optional<Entry> MakerNote(const Structure& t, const Ifd& ifd0) {
+  Ifd exif;
+  auto offset = t.UInt(ifd0, kExifIfd);
+  if (!offset || *offset == ifd0.offset || !t.ReadIfd(*offset, exif)) return std::nullopt;
+  const Entry* note = exif.Find(kMakerNote);
+  if (!note) return std::nullopt;
+  return *note;
+}
+
 ExifSummary ReadExifSummary(const ByteSource& source) {
   ExifSummary summary;
   Structure tiff(source);

@@ -40,6 +40,7 @@ enum Tag : std::uint16_t {
   kJpegInterchangeFormatLength = 514,
   kXmp = 700,
   kExifIfd = 34665,
+  kMakerNote = 37500,
   kIccProfile = 34675,
   kDngVersion = 50706,
 };
@@ -111,6 +112,11 @@ class Structure {
   Variant iVariant = Variant::kClassic;
   std::uint64_t iFirstIfd = 0;
 };
+
+// The MakerNote field of the EXIF IFD that IFD0 points to; null when there
+// is none.  Its value is a maker's block: an IFD, or a header and then an
+// IFD or a TIFF structure of its own, depending on the maker.
+std::optional<Entry> MakerNote(const Structure& t, const Ifd& ifd0);
 
 // What JPEG, PNG and WebP readers take from an EXIF block.
 struct ExifSummary {

@@ -101,12 +101,6 @@ bool ParseBox(std::string_view value, Box& box) {
   return box.valid;
 }
 
-// Points to pixels at 72 dpi as ImageMagick sizes the page: ceil(x - 0.5).
-std::uint32_t Points(double size) {
-  double rounded = std::ceil(size - 0.5);
-  return rounded < 1 ? 1u : static_cast<std::uint32_t>(rounded);
-}
-
 bool IsAtEnd(std::string_view value) { return Trim(value) == "(atend)"; }
 
 void AddName(std::vector<std::string>& names, const std::string& name) {
@@ -313,6 +307,7 @@ bool EpsReader::Open(const ByteSource& source) {
   // Photoshop's %ImageData (columns rows depth mode ...), an EPSI preview and
   // XMP, outside the documents the file embeds
   int depth = 0, mode = 0;
+  double dataColumns = 0, dataRows = 0;
   bool xmp = false;
   ImageDescription epsi;
   bool haveEpsi = false;
@@ -330,6 +325,10 @@ bool EpsReader::Open(const ByteSource& source) {
       if (ParseNumbers(line.substr(11), v, 4) && v[2] >= 1 && v[2] <= 16 && v[3] >= 1 && v[3] <= 4) {
         depth = static_cast<int>(v[2]);
         mode = static_cast<int>(v[3]);
+        if (v[0] >= 1 && v[1] >= 1 && v[0] < 1e6 && v[1] < 1e6) {
+          dataColumns = std::floor(v[0]);
+          dataRows = std::floor(v[1]);
+        }
       }
     } else if (StartsWith(line, "%%BeginPreview:") && !haveEpsi) {
       double v[3];
@@ -377,9 +376,20 @@ bool EpsReader::Open(const ByteSource& source) {
   Box box = header.haveHiRes ? header.hiRes : header.box;
   double width = box.valid ? std::fabs(box.x2 - box.x1) : 612;
   double height = box.valid ? std::fabs(box.y2 - box.y1) : 792;
-  image.columns = Points(width);
-  image.rows = Points(height);
-  SetResolution(image, 72, 72);
+  if (dataColumns > 0) {
+    // Photoshop's picture: its pixels over the box
+    image.columns = static_cast<std::uint32_t>(dataColumns);
+    image.rows = static_cast<std::uint32_t>(dataRows);
+    if (!box.valid) {
+      width = dataColumns;
+      height = dataRows;
+    }
+    SetResolution(image, dataColumns * 72 / width, dataRows * 72 / height);
+  } else {
+    image.columns = PagePixels(width);
+    image.rows = PagePixels(height);
+    SetResolution(image, 72, 72);
+  }
   image.hRealSize = width / 72;  // the page, not its rounded pixels
   image.vRealSize = height / 72;
   if (mode != 0) {

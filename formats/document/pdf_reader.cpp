@@ -47,11 +47,6 @@ std::string BoxText(const Box& box) {
   return text;
 }
 
-std::uint32_t Points(double size) {
-  double rounded = std::floor(size + 0.5);
-  return rounded < 1 ? 1u : static_cast<std::uint32_t>(rounded);
-}
-
 class PdfReader : public PreparedReader {
  public:
   bool Open(const ByteSource& source) override;
@@ -126,8 +121,8 @@ bool PdfReader::Open(const ByteSource& source) {
     // The page as stored; /Rotate says how a viewer turns it.
     rotate = ((rotate % 360) + 360) % 360;
     image.rotation = rotate == 90 ? PXC_IR_90 : rotate == 180 ? PXC_IR_180 : rotate == 270 ? PXC_IR_270 : PXC_IR_NONE;
-    image.columns = Points(width);
-    image.rows = Points(height);
+    image.columns = PagePixels(width);
+    image.rows = PagePixels(height);
     SetResolution(image, 72, 72);
     image.hRealSize = width / 72;  // the page, not its rounded pixels
     image.vRealSize = height / 72;

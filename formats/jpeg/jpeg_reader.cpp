@@ -94,7 +94,14 @@ bool ReadJpegHeader(const ByteSource& source, std::uint64_t start, std::uint64_t
   out = JpegHeader{};
   ByteReader r(source);
   end = std::min(end, r.Size());
-  if (start >= end || end - start < 4 || r.U16BE(start) != 0xFFD8) return false;
+  if (start >= end || end - start < 2 || r.U16BE(start) != 0xFFD8) {
+    out.problem = "the stream does not start with SOI";
+    return false;
+  }
+  if (end - start < 4) {
+    out.problem = "the stream ends after its SOI";
+    return false;
+  }
   std::vector<std::tuple<std::uint8_t, std::uint64_t, std::uint64_t>> icc;
   std::uint64_t pos = start + 2;
   for (int segments = 0; segments < kMaxSegments; ++segments) {
@@ -112,10 +119,15 @@ bool ReadJpegHeader(const ByteSource& source, std::uint64_t start, std::uint64_t
     const std::uint8_t marker = r.U8(pos + 1);
     pos += 2;
     if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) continue;  // no length
+    if (marker == 0xDA) out.scan = pos - 2;
     if (marker == 0xD9 || marker == 0xDA || marker == 0xD8) break;       // EOI, SOS, SOI
-    if (pos + 2 > end) break;
-    const std::uint64_t length = r.U16BE(pos);
-    if (length < 2 || length > end - pos) break;
+    const std::uint64_t length = pos + 2 > end ? 0 : r.U16BE(pos);
+    if (length < 2 || length > end - pos) {
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      out.problem = std::string("the FF") + kHex[marker >> 4] + kHex[marker & 15] + " segment at byte " +
+                    std::to_string(pos - 2) + " runs past the end of the file";
+      break;
+    }
     const std::uint64_t data = pos + 2;
     const std::uint64_t size = length - 2;
     if (IsSof(marker) && out.sof == 0 && size >= 6) {
@@ -140,6 +152,10 @@ bool ReadJpegHeader(const ByteSource& source, std::uint64_t start, std::uint64_t
       out.exifLength = size - 6;
     } else if (marker == 0xE1 && r.Text(data, 29) == std::string("http://ns.adobe.com/xap/1.0/\0", 29)) {
       out.xmp = true;
+      const std::string packet = r.Text(data + 29, static_cast<std::size_t>(size - 29));
+      out.hdrgmXmp |= packet.find("hdrgm:") != std::string::npos || packet.find("\"GainMap\"") != std::string::npos;
+    } else if (marker == 0xE2 && r.Text(data, 28) == std::string("urn:iso:std:iso:ts:21496:-1\0", 28)) {
+      out.isoGainMap = size > 28 + 4;  // the primary picture's segment holds a version only
     } else if (marker == 0xE2 && size > 14 && r.Text(data, 12) == std::string("ICC_PROFILE\0", 12)) {
       if (icc.size() < kMaxIccChunks) icc.emplace_back(r.U8(data + 12), data + 14, size - 14);
     } else if (marker == 0xE2 && size > 8 && out.mpfLength == 0 &&
@@ -157,19 +173,26 @@ bool ReadJpegHeader(const ByteSource& source, std::uint64_t start, std::uint64_t
   std::stable_sort(icc.begin(), icc.end(),
                    [](const auto& a, const auto& b) { return std::get<0>(a) < std::get<0>(b); });
   for (const auto& [seq, offset, length] : icc) out.icc.emplace_back(offset, length);
-  return out.sof != 0 && !r.Failed();
+  if (out.sof == 0 && out.problem.empty()) out.problem = "no frame header (SOFn) comes before the first scan";
+  if (r.Failed() && out.problem.empty()) out.problem = "the file ends inside a segment";
+  return out.problem.empty();
 }
 
 bool JpegReader::Open(const ByteSource& source) {
   iSource = &source;
   iMpImages.clear();
   iThumbOffset = iThumbLength = 0;
-  if (!ReadJpegHeader(source, 0, source.Size(), iHeader)) return false;
+  std::uint8_t soi[2] = {};
+  if (source.Read(0, soi, 2) != 2 || soi[0] != 0xFF || soi[1] != 0xD8) return false;
+  if (!ReadJpegHeader(source, 0, source.Size(), iHeader)) return Refuse(iHeader.problem);
   ReadMpIndex();
-  // MPO: an MP index listing further images; JFIF: a JFIF APP0 as the first
+  // A damaged MP index, or a gain map that only the XMP announces: the
+  // streams that follow the first one's end.
+  if (iMpImages.empty() && (iHeader.mpfLength > 0 || iHeader.hdrgmXmp)) FindStreams();
+  // MPO: an MPF segment and further images; JFIF: a JFIF APP0 as the first
   // segment.
   ByteReader reader(source);
-  if (!iMpImages.empty()) {
+  if (iHeader.mpfLength > 0 && !iMpImages.empty()) {
     iFormat = "MPO";
   } else if (reader.U16BE(2) == 0xFFE0 && reader.Text(6, 5) == std::string("JFIF\0", 5)) {
     iFormat = "JFIF";
@@ -217,10 +240,54 @@ void JpegReader::ReadMpIndex() {
     const std::uint64_t absolute = iHeader.mpfOffset + offset;
     if (absolute >= size) continue;
     length = std::min(length, size - absolute);
-    if (!HoldsImage(*iSource, absolute, length, EmbeddedKind::kJpeg)) continue;
+    // the large thumbnail classes are previews
     const std::uint32_t type = attribute & 0xFFFFFF;
-    iMpImages.push_back({absolute, length, type == 0x010001 || type == 0x010002});
+    AddStream(absolute, length, type == 0x010001 || type == 0x010002 ? PXC_IT_PREVIEW : PXC_IT_PAGE);
   }
+}
+
+void JpegReader::FindStreams() {
+  // Entropy-coded data holds no EOI marker: the first FF D9 after a stream's
+  // first scan ends it, and the next SOI follows, after some padding.
+  const std::uint64_t size = iSource->Size();
+  std::uint64_t scan = iHeader.scan, searched = 0;
+  std::vector<std::uint8_t> chunk(64 * 1024);
+  while (scan != 0 && iMpImages.size() < kMaxMpImages && searched < kMaxScan) {
+    std::uint64_t eoi = 0;
+    for (std::uint64_t at = scan + 2; eoi == 0 && at + 1 < size && searched < kMaxScan;) {
+      const std::size_t got = iSource->Read(at, chunk.data(), chunk.size());
+      if (got < 2) return;
+      for (std::size_t i = 0; i + 1 < got; ++i) {
+        if (chunk[i] == 0xFF && chunk[i + 1] == 0xD9) {
+          eoi = at + i;
+          break;
+        }
+      }
+      at += got - 1;  // a marker may straddle two chunks
+      searched += got;
+    }
+    if (eoi == 0) return;
+    std::uint8_t padding[kMaxPadding];
+    const std::size_t got = iSource->Read(eoi + 2, padding, sizeof padding);
+    std::size_t skip = 0;
+    while (skip < got && padding[skip] != 0xFF) ++skip;
+    const std::uint64_t next = eoi + 2 + skip;
+    const std::size_t before = iMpImages.size();
+    AddStream(next, size - next, PXC_IT_PAGE);
+    if (iMpImages.size() == before) return;
+    JpegHeader header;
+    ReadJpegHeader(*iSource, next, size, header);
+    scan = header.scan;
+  }
+}
+
+void JpegReader::AddStream(std::uint64_t offset, std::uint64_t length, PXC_TImageType type) {
+  JpegHeader header;
+  if (iMpImages.size() >= kMaxMpImages || !HoldsImage(*iSource, offset, length, EmbeddedKind::kJpeg)) return;
+  if (ReadJpegHeader(*iSource, offset, offset + length, header) && (header.hdrgmXmp || header.isoGainMap)) {
+    type = PXC_IT_AUXILIARY;
+  }
+  iMpImages.push_back({offset, length, type});
 }
 
 void JpegReader::Fill(const JpegHeader& h, ImageDescription& out) const {
@@ -301,14 +368,14 @@ bool JpegReader::Describe(std::uint32_t index, ImageDescription& out) {
   if (i < iMpImages.size()) {
     const MpImage& mp = iMpImages[i];
     JpegHeader header;
-    if (!ReadJpegHeader(*iSource, mp.offset, mp.offset + mp.length, header)) {
-      // Still an image of the file, though its header cannot be read.
-      out.format = iFormat;
-      out.type = mp.preview ? PXC_IT_PREVIEW : PXC_IT_PAGE;
-      return true;
+    // Still an image of the file when its header cannot be read.
+    if (ReadJpegHeader(*iSource, mp.offset, mp.offset + mp.length, header)) Fill(header, out);
+    out.format = iFormat;
+    out.type = mp.type;
+    if (mp.type == PXC_IT_AUXILIARY) {
+      out.subtype = PXC_IS_OTHER;
+      out.extended.emplace_back("GainMap", header.isoGainMap ? "ISO 21496-1" : "Ultra HDR");
     }
-    Fill(header, out);
-    out.type = mp.preview ? PXC_IT_PREVIEW : PXC_IT_PAGE;
     return true;
   }
   i -= iMpImages.size();

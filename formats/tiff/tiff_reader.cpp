@@ -1,26 +1,19 @@
 #include "formats/tiff/tiff_reader.h"
 
 #include <algorithm>
+#include <tuple>
 
 #include "formats/common/byte_reader.h"
+#include "formats/common/camera_raw.h"
 #include "formats/common/embedded_image.h"
 #include "formats/common/icc_profile.h"
 #include "formats/common/reader_registry.h"
+#include "formats/tiff/tiff_raw.h"
 
 namespace imr::formats {
 namespace {
 
 using tiff::Ifd;
-
-// Panasonic RW2 tags: sensor size and the borders of the recorded area, and
-// the JPEG preview.
-constexpr std::uint16_t kRw2SensorWidth = 0x02;
-constexpr std::uint16_t kRw2SensorHeight = 0x03;
-constexpr std::uint16_t kRw2TopBorder = 0x04;
-constexpr std::uint16_t kRw2LeftBorder = 0x05;
-constexpr std::uint16_t kRw2BottomBorder = 0x06;
-constexpr std::uint16_t kRw2RightBorder = 0x07;
-constexpr std::uint16_t kRw2JpgFromRaw = 0x2E;
 
 std::string CompressionName(std::uint64_t c) {
   switch (c) {
@@ -96,30 +89,20 @@ std::vector<std::string> SplitInkNames(const std::string& raw, std::size_t maxNa
   return names;
 }
 
-// The format built on the TIFF structure that the header and IFD0 name.
-std::string FormatOf(const tiff::Structure& t, const Ifd& ifd0, ByteReader& reader) {
-  if (t.BigTiff()) return "BIGTIFF";
-  if (t.HeaderVariant() == tiff::Variant::kOlympus) return "ORF";
-  if (t.HeaderVariant() == tiff::Variant::kPanasonic) return "RW2";
-  if (reader.Text(8, 2) == "CR") return "CR2";
-  if (reader.Text(8, 4) == "IIII" && reader.Text(13, 3) == "waR") return "IIQ";
-  if (ifd0.Find(tiff::kDngVersion) != nullptr) return "DNG";
-  // TIFF/IT: two of the prepress tags 34016..34032 in IFD0.
-  const auto prepress = std::count_if(ifd0.entries.begin(), ifd0.entries.end(), [](const tiff::Entry& e) {
-    return e.tag >= 34016 && e.tag <= 34032;
-  });
-  if (prepress >= 2) return "TIFF_IT";
-  // NEF: a Nikon camera's file whose IFD0 is the reduced rendering.
-  if ((t.UInt(ifd0, tiff::kNewSubfileType).value_or(0) & 1) != 0 &&
-      t.Ascii(ifd0, tiff::kMake, 64).rfind("NIKON", 0) == 0) {
-    return "NEF";
-  }
-  return "TIFF";
-}
-
 bool IsReduced(const tiff::Structure& t, const Ifd& ifd) {
   const std::uint64_t subfile = t.UInt(ifd, tiff::kNewSubfileType).value_or(0);
   return (subfile & 1) != 0 || t.UInt(ifd, tiff::kSubfileType).value_or(0) == 2;
+}
+
+// A header of the TIFF family: II or MM, then 42, 43 (BigTIFF) or a raw
+// maker's variant ("RO", "RS", "OR", 0x55).
+bool TiffMagic(const ByteSource& source) {
+  ByteReader r(source);
+  const std::string order = r.Text(0, 2);
+  if (order != "II" && order != "MM") return false;
+  r.SetLittleEndian(order == "II");
+  const std::uint16_t version = r.U16(2);
+  return !r.Failed() && (version == 42 || version == 43 || version == 0x4F52 || version == 0x5352 || version == 0x55);
 }
 
 }  // namespace
@@ -143,133 +126,145 @@ void TiffReader::Size(const Ifd& ifd, std::uint32_t& columns, std::uint32_t& row
   columns = clamp(t.UInt(ifd, tiff::kImageWidth).value_or(0));
   rows = clamp(t.UInt(ifd, tiff::kImageLength).value_or(0));
   if ((columns == 0 || rows == 0) && t.HeaderVariant() == tiff::Variant::kPanasonic) {
-    // RW2: the recorded area within the sensor's borders, else the sensor.
-    const std::uint64_t top = t.UInt(ifd, kRw2TopBorder).value_or(0);
-    const std::uint64_t left = t.UInt(ifd, kRw2LeftBorder).value_or(0);
-    const std::uint64_t bottom = t.UInt(ifd, kRw2BottomBorder).value_or(0);
-    const std::uint64_t right = t.UInt(ifd, kRw2RightBorder).value_or(0);
-    if (right > left && bottom > top) {
-      columns = clamp(right - left);
-      rows = clamp(bottom - top);
-    } else {
-      columns = clamp(t.UInt(ifd, kRw2SensorWidth).value_or(0));
-      rows = clamp(t.UInt(ifd, kRw2SensorHeight).value_or(0));
+    columns = clamp(t.UInt(ifd, tiffraw::kRw2SensorWidth).value_or(0));
+    rows = clamp(t.UInt(ifd, tiffraw::kRw2SensorHeight).value_or(0));
+  }
+}
+
+bool TiffReader::RawData(const Ifd& ifd) const {
+  // RW2 keeps its raw data in IFD0 under tags of its own.
+  return tiffraw::HoldsRawData(*iTiff, ifd) ||
+         (iTiff->HeaderVariant() == tiff::Variant::kPanasonic && ifd.offset == iIfd0.offset);
+}
+
+void TiffReader::ReadTree(const Ifd& ifd, std::vector<Ifd>& tree) {
+  tree.push_back(ifd);
+  std::size_t read = 0;
+  for (std::uint64_t offset : iTiff->UInts(ifd, tiff::kSubIfds, kMaxSubIfds)) {
+    Ifd sub;
+    for (std::uint64_t at = offset; read < kMaxSubIfds && ReadIfd(at, sub); at = sub.next, ++read) {
+      tree.push_back(sub);
     }
   }
+}
+
+bool TiffReader::ReadChain(std::vector<Ifd>& tree) {
+  Ifd ifd;
+  if (iChainDone || iImages.size() >= kMaxImages || !ReadIfd(iNext, ifd)) {
+    iChainDone = true;
+    return false;
+  }
+  iNext = ifd.next;
+  ReadTree(ifd, tree);
+  return true;
 }
 
 bool TiffReader::Open(const ByteSource& source) {
   iSource = &source;
   iTiff = std::make_unique<tiff::Structure>(source);
   iImages.clear();
-  iEmbedded.clear();
   iVisited.clear();
   iChainDone = false;
-  if (!iTiff->ReadHeader(true) || !ReadIfd(iTiff->FirstIfd(), iIfd0)) return false;
-  const tiff::Structure& t = *iTiff;
+  iMakerSensor = false;
+  iSensor = ImageDescription{};
+  if (!iTiff->ReadHeader(true)) {
+    if (!TiffMagic(source)) return false;
+    return Refuse("the header points to IFD0 outside the file, or its BigTIFF fields are wrong");
+  }
+  if (!ReadIfd(iTiff->FirstIfd(), iIfd0)) {
+    return Refuse("IFD0 at byte " + std::to_string(iTiff->FirstIfd()) + " has no entries, too many, or is cut short");
+  }
   iNext = iIfd0.next;
-  // Canon CR2 marks itself after the header; DNG has its version tag.
-  ByteReader reader(source);
-  iFormat = FormatOf(t, iIfd0, reader);
-  iRawLike = iFormat == "ORF" || iFormat == "RW2" || iFormat == "CR2" || iFormat == "DNG";
+  iFormat = tiffraw::FormatOf(*iTiff, iIfd0);
+  iRaw = tiffraw::IsRaw(iFormat);
 
-  // A reduced-resolution IFD0 with SubIFDs: the full image is among them.
-  std::vector<Ifd> subIfds;
-  const std::vector<std::uint64_t> subOffsets = t.UInts(iIfd0, tiff::kSubIfds, kMaxSubIfds);
-  if (IsReduced(t, iIfd0) || !HasSize(iIfd0)) {
-    for (std::uint64_t offset : subOffsets) {
-      Ifd sub;
-      if (ReadIfd(offset, sub)) subIfds.push_back(std::move(sub));
-    }
+  // A raw file's IFDs are all read now: its main image may be anywhere.
+  std::vector<Ifd> tree;
+  ReadTree(iIfd0, tree);
+  while (iRaw && tree.size() < kMaxRawIfds && ReadChain(tree)) {
   }
-  std::size_t best = subIfds.size();
-  std::uint64_t bestArea = 0;
-  bool bestFull = false;
-  for (std::size_t i = 0; i < subIfds.size(); ++i) {
-    std::uint32_t c = 0, r = 0;
-    Size(subIfds[i], c, r);
-    if (c == 0 || r == 0) continue;
-    const bool full = !IsReduced(t, subIfds[i]);
-    const std::uint64_t area = std::uint64_t{c} * r;
-    if (best == subIfds.size() || (full && !bestFull) || (full == bestFull && area > bestArea)) {
-      best = i;
-      bestArea = area;
-      bestFull = full;
-    }
-  }
-  if (best < subIfds.size()) {
-    iRawLike = true;
-    Size(subIfds[best], iMainColumns, iMainRows);
-    iImages.push_back({subIfds[best].offset, Role::kMain});
-    if (HasSize(iIfd0)) iImages.push_back({iIfd0.offset, Role::kReduced});
-    AddEmbedded(iIfd0, false);
-    for (std::size_t i = 0; i < subIfds.size(); ++i) {
-      if (i != best) AddImage(subIfds[i], true);
-    }
-  } else if (HasSize(iIfd0)) {
-    Size(iIfd0, iMainColumns, iMainRows);
-    iImages.push_back({iIfd0.offset, Role::kMain});
-    AddEmbedded(iIfd0, false);
-    for (const Ifd& sub : subIfds) AddEmbedded(sub, true);  // JPEG-only SubIFDs
-  } else {
-    return false;
-  }
+  if (!ChooseMain(tree)) return Refuse("no IFD of the file states an image size");
+  iImages.push_back({iMainIfd, Role::kMain});
+  for (const Ifd& ifd : tree) AddImages(ifd);
+  for (const auto& [offset, length] : tiffraw::MakerPreviews(*iTiff, iFormat, iIfd0)) AddJpeg(offset, length);
   return true;
 }
 
-void TiffReader::AddEmbedded(const Ifd& ifd, bool fromSubIfd) {
-  if (iEmbedded.size() >= kMaxImages) return;
+bool TiffReader::ChooseMain(const std::vector<Ifd>& tree) {
   const tiff::Structure& t = *iTiff;
-  auto add = [&](std::uint64_t offset, std::uint64_t length, bool preview) {
-    if (!HoldsImage(*iSource, offset, length, EmbeddedKind::kJpeg)) return;
-    Embedded e{offset, length, preview ? PXC_IT_PREVIEW : PXC_IT_THUMBNAIL};
+  const auto area = [this](const Ifd& ifd) {
     std::uint32_t c = 0, r = 0;
-    if (JpegFrameSize(*iSource, offset, length, c, r)) {
-      e.type = std::max(c, r) <= 256 ? PXC_IT_THUMBNAIL : PXC_IT_PREVIEW;
-    }
-    iEmbedded.push_back(e);
+    Size(ifd, c, r);
+    return std::uint64_t{c} * r;
   };
-  // An IFD without pixels of its own that points to a JPEG stream.
+  // The sensor of a raw file whose raw IFD does not state it.
+  if (iFormat == "CR2" || iFormat == "IIQ") {
+    const auto raw = std::find_if(tree.begin(), tree.end(), [&](const Ifd& ifd) {
+      return iFormat == "CR2" && tiffraw::IsCanonRawIfd(t, ifd);
+    });
+    const Ifd* rawIfd = raw == tree.end() ? nullptr : &*raw;
+    if (tiffraw::MakerSensor(t, iFormat, iIfd0, rawIfd, iSensor)) {
+      iMakerSensor = true;
+      iMainIfd = rawIfd ? rawIfd->offset : 0;
+      iMainArea = std::uint64_t{iSensor.columns} * iSensor.rows;
+      return true;
+    }
+  }
+  if (!iRaw && HasSize(iIfd0) && !IsReduced(t, iIfd0)) {
+    iMainIfd = iIfd0.offset;
+    iMainArea = area(iIfd0);
+    return true;
+  }
+  // Raw data first, then full resolution, then the largest.
+  const Ifd* best = nullptr;
+  auto rank = [&](const Ifd& ifd) { return std::tuple(iRaw && RawData(ifd), !IsReduced(t, ifd), area(ifd)); };
+  for (const Ifd& ifd : tree) {
+    if (HasSize(ifd) && (!best || rank(ifd) > rank(*best))) best = &ifd;
+  }
+  if (!best) return false;
+  iMainIfd = best->offset;
+  iMainArea = area(*best);
+  return true;
+}
+
+void TiffReader::AddImages(const Ifd& ifd) {
+  const tiff::Structure& t = *iTiff;
+  if (ifd.offset != iMainIfd && HasSize(ifd) && iImages.size() < kMaxImages) {
+    std::uint32_t c = 0, r = 0;
+    Size(ifd, c, r);
+    Role role = Role::kPage;
+    if (t.UInt(ifd, tiff::kNewSubfileType).value_or(0) & 4) {
+      role = Role::kMask;
+    } else if (IsReduced(t, ifd) || (iRaw && std::uint64_t{c} * r < iMainArea)) {
+      role = Role::kReduced;  // raw files do not always flag their smaller renderings
+    }
+    iImages.push_back({ifd.offset, role});
+  }
+  // A JPEG stream the IFD points to without pixels of its own.
   if (!HasSize(ifd)) {
     auto offset = t.UInt(ifd, tiff::kJpegInterchangeFormat);
     auto length = t.UInt(ifd, tiff::kJpegInterchangeFormatLength);
-    if (offset && length) add(*offset, *length, fromSubIfd);
+    if (offset && length) AddJpeg(*offset, *length);
   }
   if (t.HeaderVariant() == tiff::Variant::kPanasonic) {
-    if (const tiff::Entry* jpg = ifd.Find(kRw2JpgFromRaw)) {
-      add(jpg->position, t.ValueBytes(*jpg), true);
-    }
+    if (const tiff::Entry* jpg = ifd.Find(tiffraw::kRw2JpgFromRaw)) AddJpeg(jpg->position, t.ValueBytes(*jpg));
   }
 }
 
-void TiffReader::AddImage(const Ifd& ifd, bool fromSubIfd) {
-  AddEmbedded(ifd, fromSubIfd);
-  if (!HasSize(ifd) || iImages.size() >= kMaxImages) return;
-  const tiff::Structure& t = *iTiff;
-  const std::uint64_t subfile = t.UInt(ifd, tiff::kNewSubfileType).value_or(0);
-  Role role = Role::kPage;
-  if (subfile & 4) {
-    role = Role::kMask;
-  } else if (IsReduced(t, ifd)) {
-    role = Role::kReduced;
-  } else if (iRawLike) {
-    // Raw files do not always flag their smaller renderings.
-    std::uint32_t c = 0, r = 0;
-    Size(ifd, c, r);
-    if (std::uint64_t{c} * r < std::uint64_t{iMainColumns} * iMainRows) role = Role::kReduced;
-  }
-  iImages.push_back({ifd.offset, role});
+void TiffReader::AddJpeg(std::uint64_t offset, std::uint64_t length) {
+  ImageDescription jpeg;
+  if (iImages.size() >= kMaxImages || !EmbeddedJpeg(*iSource, offset, length, jpeg)) return;
+  Image image;
+  image.jpegOffset = offset;
+  image.jpegLength = length;
+  image.jpegType = jpeg.type;
+  iImages.push_back(image);
 }
 
 bool TiffReader::Step() {
-  if (iChainDone) return false;
-  Ifd ifd;
-  if (iImages.size() >= kMaxImages || !ReadIfd(iNext, ifd)) {
-    iChainDone = true;
-    return false;
-  }
-  iNext = ifd.next;
-  AddImage(ifd, false);
+  std::vector<Ifd> tree;
+  if (!ReadChain(tree)) return false;
+  for (const Ifd& ifd : tree) AddImages(ifd);
   return true;
 }
 
@@ -289,7 +284,7 @@ void TiffReader::Fill(const Ifd& ifd, Role role, ImageDescription& out) const {
     case Role::kMain: out.type = PXC_IT_MAIN; break;
     case Role::kPage: out.type = PXC_IT_PAGE; break;
     case Role::kReduced:
-      out.type = std::max(out.columns, out.rows) <= 256 ? PXC_IT_THUMBNAIL : PXC_IT_PREVIEW;
+      out.type = ReducedImageType(out.columns, out.rows);
       break;
     case Role::kMask:
       out.type = PXC_IT_AUXILIARY;
@@ -412,21 +407,51 @@ void TiffReader::Fill(const Ifd& ifd, Role role, ImageDescription& out) const {
   }
 }
 
+void TiffReader::FillMain(ImageDescription& out) {
+  Ifd ifd;
+  if (!iTiff->ReadIfd(iMainIfd != 0 ? iMainIfd : iIfd0.offset, ifd)) return;
+  Fill(ifd, Role::kMain, out);
+  if (iMakerSensor) {
+    if (iMainIfd == 0) {
+      // No IFD holds the raw data: IFD0 lends its metadata, not its pixels'
+      // compression, depth or resolution.
+      std::erase_if(out.extended, [](const auto& detail) {
+        return detail.first == "Compression" || detail.first == "BitsPerSample";
+      });
+      out.hResolution = out.vResolution = out.hRealSize = out.vRealSize = 0;
+      out.units = PXC_MU_NONE;
+    }
+    raw::SetSensor(out, iSensor.columns, iSensor.rows);
+    SetResolution(out, out.hResolution, out.vResolution);  // the real size of the sensor
+    out.extended.insert(out.extended.end(), iSensor.extended.begin(), iSensor.extended.end());
+  } else if (iRaw && RawData(ifd) && iTiff->UInt(ifd, tiff::kPhotometric).value_or(0) != 34892) {
+    // A colour filter array, whatever photometric value the maker wrote;
+    // linear raw keeps what its samples say.
+    raw::SetSensor(out, out.columns, out.rows);
+  }
+  if (iRaw) tiffraw::AddRawDetails(*iTiff, ifd, iIfd0, out);
+}
+
 bool TiffReader::Describe(std::uint32_t index, ImageDescription& out) {
   if (!iTiff || iImages.empty()) return false;
   while (index >= iImages.size() && Step()) {
   }
+  if (index >= iImages.size()) return false;
   out = ImageDescription{};
-  if (index < iImages.size()) {
-    const Image& image = iImages[index];
-    Ifd ifd;
-    if (!iTiff->ReadIfd(image.ifdOffset, ifd)) return false;
-    Fill(ifd, image.role, out);
+  const Image& image = iImages[index];
+  if (image.role == Role::kMain) {
+    FillMain(out);
     return true;
   }
-  const std::size_t e = index - iImages.size();
-  if (e >= iEmbedded.size()) return false;
-  out = EmbeddedImage(iEmbedded[e].type, iEmbedded[e].offset, iEmbedded[e].length);
+  if (image.ifdOffset == 0) {
+    out = EmbeddedImage(image.jpegType, image.jpegOffset, image.jpegLength);
+    return true;
+  }
+  Ifd ifd;
+  if (!iTiff->ReadIfd(image.ifdOffset, ifd)) {
+    return Refuse("the IFD at byte " + std::to_string(image.ifdOffset) + " cannot be read again");
+  }
+  Fill(ifd, image.role, out);
   return true;
 }
 

@@ -1,9 +1,10 @@
 // TIFF and BigTIFF, and the formats built on the TIFF structure: camera raw
-// files (DNG, CR2, NEF, ORF, RW2, PEF, ARW, IIQ, ...) and TIFF/IT.
+// files (DNG, CR2, NEF, ORF, RW2, ARW, PEF, SRW, IIQ) and TIFF/IT.
 #pragma once
 
 #include <memory>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "formats/common/format_reader.h"
@@ -11,11 +12,17 @@
 
 namespace imr::formats {
 
-// Image 0 is IFD0, or, when IFD0 is a reduced-resolution image with SubIFDs
-// (DNG, NEF), the full-resolution SubIFD; IFD0 and the other SubIFDs follow
-// it.  Further IFDs of the main chain are read one at a time as they are
-// asked for.  JPEG streams that an IFD only points to (JPEGInterchangeFormat,
-// the RW2 JpgFromRaw) come last, as embedded images.
+// Image 0 is the main image: IFD0, or, when IFD0 is a reduced-resolution
+// image, its full-resolution SubIFD; in a raw file, the IFD holding the
+// sensor's data, with the sensor geometry that maker data give where the IFD
+// does not (CR2, IIQ).  Every other IFD with an image size follows in file
+// order, each SubIFD after its parent, typed by what it is (reduced images
+// are thumbnails up to 256 pixels, previews above; masks are auxiliary
+// images; the rest pages), and each JPEG stream an IFD or a maker note only
+// points to (JPEGInterchangeFormat, RW2's JpgFromRaw, Nikon's PreviewIFD) as
+// an embedded image.  The main chain of a plain TIFF is read one IFD at a
+// time as images are asked for; a raw file's is read at once, since its
+// main image may come late in it.
 class TiffReader : public FormatReader {
  public:
   bool Open(const ByteSource& source) override;
@@ -23,43 +30,49 @@ class TiffReader : public FormatReader {
 
   // Bounds on what one file may make the reader walk.
   static constexpr std::size_t kMaxImages = 65536;
-  static constexpr std::size_t kMaxSubIfds = 64;
+  static constexpr std::size_t kMaxSubIfds = 64;   // SubIFDs of one IFD, their chains included
+  static constexpr std::size_t kMaxRawIfds = 256;  // IFDs of a raw file, read when it is opened
 
  private:
   enum class Role { kMain, kReduced, kPage, kMask };
   struct Image {
-    std::uint64_t ifdOffset = 0;
+    std::uint64_t ifdOffset = 0;  // the IFD that describes it; 0 for a JPEG stream
     Role role = Role::kPage;
-  };
-  struct Embedded {
-    std::uint64_t offset = 0;
-    std::uint64_t length = 0;
-    PXC_TImageType type = PXC_IT_THUMBNAIL;
+    std::uint64_t jpegOffset = 0, jpegLength = 0;
+    PXC_TImageType jpegType = PXC_IT_PREVIEW;
   };
 
   bool ReadIfd(std::uint64_t offset, tiff::Ifd& ifd);
-  // Reads the next IFD of the main chain; false at its end.
+  // Appends `ifd` and its SubIFDs (with their chains) to `tree`.
+  void ReadTree(const tiff::Ifd& ifd, std::vector<tiff::Ifd>& tree);
+  // Reads the next IFD of the main chain with its SubIFDs; false at its end.
+  bool ReadChain(std::vector<tiff::Ifd>& tree);
+  // Picks the main image among `tree`; false when none has a size.
+  bool ChooseMain(const std::vector<tiff::Ifd>& tree);
+  // Adds the images of `ifd` after the main one: the IFD itself unless it
+  // is the main image, then the JPEG streams it points to.
+  void AddImages(const tiff::Ifd& ifd);
+  void AddJpeg(std::uint64_t offset, std::uint64_t length);
   bool Step();
-  // Adds an IFD of the chain or a SubIFD after image 0.
-  void AddImage(const tiff::Ifd& ifd, bool fromSubIfd);
-  // Queues the JPEG streams an IFD points to.
-  void AddEmbedded(const tiff::Ifd& ifd, bool fromSubIfd);
   bool HasSize(const tiff::Ifd& ifd) const;
   void Size(const tiff::Ifd& ifd, std::uint32_t& columns, std::uint32_t& rows) const;
+  bool RawData(const tiff::Ifd& ifd) const;
   void Fill(const tiff::Ifd& ifd, Role role, ImageDescription& out) const;
+  void FillMain(ImageDescription& out);
 
   const ByteSource* iSource = nullptr;
   std::unique_ptr<tiff::Structure> iTiff;
   tiff::Ifd iIfd0;
   std::vector<Image> iImages;
-  std::vector<Embedded> iEmbedded;
   std::set<std::uint64_t> iVisited;
   std::uint64_t iNext = 0;
   bool iChainDone = false;
-  std::string iFormat;  // TIFF, BIGTIFF, DNG, CR2, NEF, ORF, RW2, IIQ or TIFF_IT
-  bool iRawLike = false;
-  std::uint32_t iMainColumns = 0;
-  std::uint32_t iMainRows = 0;
+  std::string iFormat;  // TIFF, BIGTIFF, TIFF_IT or a raw format (tiffraw::FormatOf)
+  bool iRaw = false;
+  std::uint64_t iMainIfd = 0;       // the IFD of image 0's pixels; 0 when maker data alone give them
+  bool iMakerSensor = false;        // its geometry comes from maker data (iSensor)
+  ImageDescription iSensor;
+  std::uint64_t iMainArea = 0;
 };
 
 std::unique_ptr<FormatReader> MakeTiffReader();

@@ -144,9 +144,13 @@ TEST(HeifReader, SamplesAgreeWithIdentify) {
        "format=AVIF|Compression=AV1|BitsPerSample=10|1:type=Preview|1:rotation=R180"},
       {IMR_CORPUS "/exiftool/QuickTime.heic", 1596, 1064, 0, 2, PXC_CE_YCBCR, PXC_AP_NONE,
        "format=HEIF|Compression=HEVC|BitsPerSample=8|1:type=Preview|1:columns=320|1:rows=240"},
-      // identify has no raw delegate here; exiftool: 6000x4000
-      {IMR_CORPUS "/exiftool/CanonRaw.cr3", 6000, 4000, -1, 3, PXC_CE_RGB, PXC_AP_NONE,
-       "format=CR3|Exif=yes|1:type=Thumbnail|1:columns=160|2:type=Preview|2:rows=1080"},
+      // identify has no raw delegate here; dcraw -i -v: "Full size 6288 x 4056",
+      // the third track; its previews' data are placeholders, so their
+      // headers' sizes are all there is
+      {IMR_CORPUS "/exiftool/CanonRaw.cr3", 6288, 4056, -1, 5, PXC_CE_RGB, PXC_AP_NONE,
+       "format=CR3|Compression=Canon CRX|BitsPerSample=14|Exif=yes|1:type=Thumbnail|1:columns=160|"
+       "2:type=Preview|2:columns=6000|2:Compression=JPEG|3:type=Preview|3:rows=1080|3:encoding=RGB|"
+       "4:type=Preview|4:columns=1620"},
   });
 }
 
@@ -205,6 +209,68 @@ TEST(HeifReader, RejectsOtherAndBrokenFiles) {
   const std::vector<ImageDescription> images = DescribeAll(Heif(size, one, references));
   ASSERT_EQ(images.size(), 1u);
   EXPECT_EQ(images[0].columns, 10u);
+}
+
+// A CR3 (hand-made: no tool writes one): Canon's box in moov with the
+// thumbnail, a track per picture (a CRAW sample entry coded as JPEG, or as
+// 14-bit raw by CMP1; its one sample in mdat at the end), and the preview box.
+std::string Cr3(const std::string& thumbnail, const std::string& preview, const std::string& full) {
+  const std::string canon("\x85\xC0\xB6\x87\x82\x0F\x11\xE0\x81\x11\xF4\xCE\x46\x2B\x6A\x48", 16);
+  const std::string previewId("\xEA\xF4\x2B\x5E\x1C\x98\x4B\x88\xB9\xFB\xB7\xDC\x40\x6E\x4D\x16", 16);
+  struct Track {
+    std::uint16_t columns, rows;
+    std::string coding, data;
+  };
+  const Track tracks[] = {{6000, 4000, Box("JPEG", ""), full},
+                          {1624, 1080, Box("CMP1", std::string(24, '\0') + "\x0E"), "raw"},
+                          {6288, 4056, Box("CMP1", std::string(24, '\0') + "\x0E"), "raw"}};
+  std::string file;
+  for (std::uint64_t mdat = 0;;) {  // laid out twice: the samples' offsets follow the rest
+    std::string moov = Box("uuid", canon + Full("THMB", 0, Be16(160) + Be16(120) + Be32(thumbnail.size()) +
+                                                               Be32(0x10000) + thumbnail));
+    std::uint64_t at = mdat + 8;
+    for (const Track& t : tracks) {
+      const std::string entry = Box("CRAW", std::string(24, '\0') + Be16(t.columns) + Be16(t.rows) +
+                                                std::string(54, '\0') + t.coding);
+      moov += Box("trak", Box("mdia", Box("minf", Box("stbl", Full("stsd", 0, Be32(1) + entry) +
+                                                               Full("stsz", 0, Be32(t.data.size()) + Be32(1)) +
+                                                               Full("co64", 0, Be32(1) + Be64(at))))));
+      at += t.data.size();
+    }
+    const std::string prvw = Box("PRVW", Be32(0) + Be16(1) + Be16(1620) + Be16(1080) + Be16(1) +
+                                             Be32(preview.size()) + preview);
+    file = Box("ftyp", "crx " + Be32(1) + "crx isom") + Box("moov", moov) +
+           Box("uuid", previewId + Be64(1) + prvw);
+    if (mdat == file.size()) break;
+    mdat = file.size();
+  }
+  std::string samples;
+  for (const Track& t : tracks) samples += t.data;
+  return file + Box("mdat", samples);
+}
+
+// The sensor is the largest raw track; the thumbnail, the full-size JPEG
+// track, the small raw track and the preview follow in file order, as
+// JPEG streams for the pipeline when their data are JPEG streams.
+TEST(HeifReader, CanonRawPreviews) {
+  const std::string thumbnail = JpegStream(160, 120), preview = JpegStream(1620, 1080), full = JpegStream(6000, 4000);
+  const std::string cr3 = Cr3(thumbnail, preview, full);
+  std::vector<ImageDescription> images = DescribeAll(cr3);
+  ASSERT_EQ(images.size(), 5u);
+  Check(images, "format=CR3|columns=6288|rows=4056|encoding=RGB|Compression=Canon CRX|BitsPerSample=14|"
+                "1:type=Thumbnail|2:type=Preview|3:type=Preview|3:format=CR3|3:columns=1624|3:encoding=RGB|"
+                "4:type=Preview");
+  for (const auto& [index, stream] : {std::pair{1, thumbnail}, {2, full}, {4, preview}}) {
+    ASSERT_TRUE(images[index].embedded) << index;
+    EXPECT_EQ(cr3.substr(images[index].embeddedOffset, images[index].embeddedLength), stream);
+  }
+  // placeholders instead of JPEG streams: the sizes the headers give
+  images = DescribeAll(Cr3("<thumbnail>", "<preview>", "<jpeg>"));
+  ASSERT_EQ(images.size(), 5u);
+  Check(images, "1:columns=160|1:embedded=|2:columns=6000|2:encoding=YCbCr|4:rows=1080|4:Compression=JPEG");
+  // no raw track
+  const std::string jpegOnly = Box("ftyp", "crx " + Be32(1) + "crx isom") + Box("moov", "");
+  EXPECT_EQ(RefusalOf(MakeHeifReader, jpegOnly), "no raw track gives the sensor size");
 }
 
 }  // namespace heif

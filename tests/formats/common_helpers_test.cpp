@@ -6,6 +6,8 @@
 #include <string>
 
 #include "formats/common/byte_reader.h"
+#include "formats/common/camera_raw.h"
+#include "formats/common/embedded_image.h"
 #include "formats/common/icc_profile.h"
 #include "formats/common/text_util.h"
 #include "tests/formats/reader_test_support.h"
@@ -99,6 +101,55 @@ TEST(Text, Utf16BecomesUtf8UpToTheFirstNul) {
   AppendUtf8(out, 0x110000);
   EXPECT_EQ(out, "\xEF\xBF\xBD");
   EXPECT_EQ(TrimPadding(std::string("Name \t\r\n\0junk", 13)), "Name");
+}
+
+// Page sides round to the nearest pixel, halves up, never to nothing.
+TEST(PagePixels, RoundsHalvesUpAndKeepsOnePixel) {
+  const std::pair<double, std::uint32_t> cases[] = {{0, 1}, {0.4, 1}, {1.49, 1}, {1.5, 2}, {299.5, 300},
+                                                    {595.3, 595}, {1e300, 0xFFFFFFFF}, {-5, 1}};
+  for (const auto& [points, pixels] : cases) EXPECT_EQ(PagePixels(points), pixels) << points;
+}
+
+// Thumbnails up to 256 pixels on the longer side; the JPEG stream's frame
+// decides, a stream without one is a preview, bytes of no JPEG are none.
+TEST(EmbeddedJpeg, TypedByTheFrameSize) {
+  const std::string bytes = "pad" + JpegStream(256, 100) + JpegStream(100, 257) + "\xFF\xD8\xFF\xD9" + "<stub>";
+  MemorySource source(bytes.data(), bytes.size());
+  const std::size_t jpeg = JpegStream(1, 1).size();
+  const struct {
+    std::uint64_t offset, length;
+    bool found;
+    PXC_TImageType type;
+  } cases[] = {
+      {3, jpeg, true, PXC_IT_THUMBNAIL},
+      {3 + jpeg, jpeg, true, PXC_IT_PREVIEW},
+      {3 + 2 * jpeg, 4, true, PXC_IT_PREVIEW},  // no frame header
+      {3 + 2 * jpeg + 4, 6, false, PXC_IT_UNKNOWN},
+      {3, bytes.size(), false, PXC_IT_UNKNOWN},  // past the end
+  };
+  for (const auto& c : cases) {
+    ImageDescription image;
+    EXPECT_EQ(EmbeddedJpeg(source, c.offset, c.length, image), c.found) << c.offset;
+    if (c.found) {
+      EXPECT_EQ(image.type, c.type) << c.offset;
+      EXPECT_EQ(image.embeddedOffset, c.offset);
+    }
+  }
+}
+
+TEST(CameraRaw, FilterPatternsAndCanonSensorRecords) {
+  const std::pair<std::vector<std::uint8_t>, std::string> patterns[] = {
+      {{0, 1, 1, 2}, "RG/GB"}, {{1, 2, 0, 1}, "GB/RG"}, {{3, 4, 5, 6}, "CM/YW"}, {{0, 1, 7, 2}, ""}, {{0, 1, 1}, ""}};
+  for (const auto& [cells, text] : patterns) EXPECT_EQ(raw::CfaPatternText(cells, 2, 2), text);
+  const std::vector<std::uint16_t> sensor = {34, 3516, 2328, 1, 1, 52, 19, 3507, 2322};
+  ImageDescription image;
+  ASSERT_TRUE(raw::ReadCanonSensor(sensor, image));
+  Check(image, "columns=3516|rows=2328|encoding=RGB|inks=3|ActiveArea=19 52 2323 3508");
+  // borders past the sensor are no active area; no size is no sensor
+  ImageDescription outside;
+  ASSERT_TRUE(raw::ReadCanonSensor(std::vector<std::uint16_t>{34, 100, 80, 0, 0, 2, 2, 100, 79}, outside));
+  EXPECT_EQ(Detail(outside, "ActiveArea"), "");
+  EXPECT_FALSE(raw::ReadCanonSensor(std::vector<std::uint16_t>{34, 0, 80}, outside));
 }
 
 }  // namespace

@@ -254,8 +254,8 @@ TEST(EpsReader, SamplesAgreeWithIdentify) {
       // an EPSI preview is described directly
       {"document/epsi_preview.epsi", 16, 8, 72, 2, PXC_CE_VECTOR, PXC_AP_NONE,
        "format=EPS|1:type=Thumbnail|1:columns=16|1:embedded="},
-      // comments deferred to the trailer
-      {"document/multipage_atend.ps", 299, 201, 72, 1, PXC_CE_VECTOR, PXC_AP_NONE,
+      // comments deferred to the trailer; 299.5 points round up (identify: 299)
+      {"document/multipage_atend.ps", 300, 201, 72, 1, PXC_CE_VECTOR, PXC_AP_NONE,
        "format=PS|pages=3|Pages=3|Title=Deferred|inkNames=Spot Orange,Spot Green"},
       // the nested documents' larger boxes are not the file's; %ImageData mode 3
       {IMR_CORPUS "/exiftool/PostScript.eps", 8, 8, 72, 1, PXC_CE_RGB, PXC_AP_NONE,
@@ -288,12 +288,12 @@ TEST(EpsReader, ReadsHeaderCommentsAndDcsPlates) {
        "version=2.0|externalRefs=My Photo.C,My Photo.K,HD:Art:My Photo.1,My Photo.comp|inkNames=Cyan,Black,Gold|"
        "encoding=Multichannel"},
       // the first box of the header wins, a HiRes box beats the integer one
-      // (90.5 rounds down, as identify does); colours continue on %%+ lines
+      // (90.5 rounds up, as PDF pages do); colours continue on %%+ lines
       {"%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 101 201\n%%HiResBoundingBox: 0 0 90.5 90.51\n"
        "%%BoundingBox: 0 0 5 5\n%%DocumentProcessColors: Cyan Black\n%%DocumentCustomColors: Orange\n"
        "%%+ (Deep Blue)\n%%CMYKCustomColor: 0 0.5 1 0 (Orange)\n%%+ 1 1 0 0 (Violet)\n%%EndComments\n"
        "%%BoundingBox: 0 0 999 999\n",
-       "columns=90|rows=91|inkNames=Cyan,Black,Orange,Deep Blue,Violet|inks=5|pages=0"},
+       "columns=91|rows=91|inkNames=Cyan,Black,Orange,Deep Blue,Violet|inks=5|pages=0"},
       // plain PostScript without a box: Ghostscript's letter page
       {"%!PS\n/x 1 def\nshowpage\n", "format=PS|version=|columns=612|rows=792"},
       // an EPS that says "%%Pages: 0" still has its one page
@@ -307,6 +307,36 @@ TEST(EpsReader, ReadsHeaderCommentsAndDcsPlates) {
     const std::vector<ImageDescription> images = DescribeAll(text);
     ASSERT_EQ(images.size(), 1u) << checks;
     Check(images, checks);
+  }
+}
+
+// A Photoshop EPS gives its pixels in %ImageData (columns rows depth mode
+// ...): they are the image, at the resolution they have over the box
+// (hand-made: no tool of ours writes one at other than 72 dpi).
+TEST(EpsReader, PhotoshopImageDataGivesPixelsAndResolution) {
+  const std::string header = "%!PS-Adobe-3.0 EPSF-3.0\n%%Creator: Adobe Photoshop Version 7.0\n";
+  const struct {
+    std::string comments;
+    std::uint32_t columns, rows;
+    double dpi, width;
+  } cases[] = {
+      {"%%BoundingBox: 0 0 144 72\n%%EndComments\n%ImageData: 600 300 8 3 1 600 1 \"beginimage\"\n", 600, 300, 300, 2},
+      // the HiRes box, as Photoshop rounds the integer one
+      {"%%BoundingBox: 0 0 435 283\n%%HiResBoundingBox: 0 0 434.88 283.2\n%%EndComments\n"
+       "%ImageData: 1812 1180 8 4 1 1812 1 \"beginimage\"\n",
+       1812, 1180, 300, 434.88 / 72},
+      // no box: 72 dpi
+      {"%%EndComments\n%ImageData: 50 40 8 1 0 50 1 \"beginimage\"\n", 50, 40, 72, 50.0 / 72},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.comments);
+    const std::vector<ImageDescription> images = DescribeAll(header + c.comments);
+    ASSERT_EQ(images.size(), 1u);
+    EXPECT_EQ(images[0].columns, c.columns);
+    EXPECT_EQ(images[0].rows, c.rows);
+    EXPECT_NEAR(images[0].hResolution, c.dpi, 1e-9);
+    EXPECT_NEAR(images[0].vResolution, c.dpi, 1e-9);
+    EXPECT_NEAR(images[0].hRealSize, c.width, 1e-9);
   }
 }
 

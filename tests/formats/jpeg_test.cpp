@@ -133,47 +133,110 @@ TEST(JpegReader, IccProfileFromChunksInAnyOrder) {
   EXPECT_EQ(Detail(r.images[0], "ColorProfile"), "Display");
 }
 
+// A file of a first stream (`segments` before its frame header) and the
+// `further` streams after it, listed with their MP attributes by an MP index
+// that comes after `segments` (none when `attributes` is empty).
+Bytes MultiPicture(const std::vector<Bytes>& segments, const std::vector<Bytes>& further,
+                   const std::vector<std::uint32_t>& attributes) {
+  std::uint32_t mpHeaderAt = 2 + 4 + 4;  // SOI, the APP2 marker and length, "MPF\0"
+  for (const Bytes& segment : segments) mpHeaderAt += static_cast<std::uint32_t>(segment.size());
+  Bytes file;
+  for (int pass = 0; pass < 2; ++pass) {  // laid out once to learn the first stream's size
+    // IFD of two entries: the count, and 16 bytes per image (attribute, size,
+    // offset from the MP header, two dependents)
+    const std::uint32_t count = static_cast<std::uint32_t>(further.size() + 1);
+    std::string index = std::string("MPF\0" "II*\0\x08\0\0\0", 12) + Le16(2) + Le16(0xB001) + Le16(4) + Le32(1) +
+                        Le32(count) + Le16(0xB002) + Le16(7) + Le32(16 * count) + Le32(8 + 2 + 24 + 4) + Le32(0) +
+                        Le32(0x20030000) + Le32(static_cast<std::uint32_t>(file.size())) + Le32(0) + Le32(0);
+    std::uint32_t at = static_cast<std::uint32_t>(file.size()) - mpHeaderAt;
+    for (std::size_t i = 0; i < further.size() && !attributes.empty(); ++i) {
+      index += Le32(attributes[i]) + Le32(static_cast<std::uint32_t>(further[i].size())) + Le32(at) + Le32(0);
+      at += static_cast<std::uint32_t>(further[i].size());
+    }
+    std::vector<Bytes> first = segments;
+    if (!attributes.empty()) first.push_back(Segment(0xE2, index));
+    first.push_back(Segment(0xC0, Sof(640, 480, 3)));
+    file = Stream(first);
+  }
+  for (const Bytes& stream : further) file.insert(file.end(), stream.begin(), stream.end());
+  return file;
+}
+
+std::string Xmp(const std::string& packet) { return std::string("http://ns.adobe.com/xap/1.0/\0", 29) + packet; }
+
 TEST(JpegReader, MpoImagesThenExifThumbnail) {
   const Bytes second = Stream({Segment(0xE0, Jfif(1, 96, 96)), Segment(0xC0, Sof(640, 480, 3))});
   const Bytes third = Stream({Segment(0xC0, Sof(1920, 1080, 3))});
   const Bytes thumb = Stream({Segment(0xC0, Sof(160, 120, 3))});
-  // The MP index of three entries: attribute, size, offset from the MP header, dependents.
-  const auto mpf = [&](std::uint32_t firstSize, std::uint32_t mpHeaderAt) {
-    const std::uint32_t secondAt = firstSize - mpHeaderAt;
-    return std::string("MPF\0" "II*\0\x08\0\0\0", 12) + Le16(2) + Le16(0xB001) + Le16(4) + Le32(1) + Le32(3) +
-           Le16(0xB002) + Le16(7) + Le32(48) + Le32(8 + 2 + 24 + 4) + Le32(0) +
-           Le32(0x20030000) + Le32(firstSize) + Le32(0) + Le32(0) +
-           Le32(0x00010001) + Le32(second.size()) + Le32(secondAt) + Le32(0) +
-           Le32(0x00020002) + Le32(third.size()) + Le32(secondAt + second.size()) + Le32(0);
-  };
-  // Laid out once to learn the sizes, then with the real offsets; the EXIF
-  // thumbnail follows the TIFF structure inside the APP1 segment.
+  // the EXIF thumbnail follows the TIFF structure inside the APP1 segment
   const Bytes exif = Segment(0xE1, Exif(72, 2, 1, 108, thumb.size(), std::string(thumb.begin(), thumb.end())));
-  const std::uint32_t mpHeaderAt = 2 + exif.size() + 4 + 4;
-  Bytes file;
-  for (int pass = 0; pass < 2; ++pass) {
-    file = Stream({exif, Segment(0xE2, mpf(static_cast<std::uint32_t>(file.size()), mpHeaderAt)),
-                   Segment(0xC0, Sof(640, 480, 3))});
-  }
-  file.insert(file.end(), second.begin(), second.end());
-  file.insert(file.end(), third.begin(), third.end());
+  const Bytes file = MultiPicture({exif}, {second, third}, {0x00010001, 0x00020002});
 
   const Described r = DescribeAll(file);
   ASSERT_EQ(r.images.size(), 4u);
   // the second image of the index is of the large thumbnail class
-  Check(r.images, "type=Main|1:type=Preview|1:columns=640|2:type=Page|2:rows=1080|3:type=Thumbnail");
+  Check(r.images, "format=MPO|type=Main|1:type=Preview|1:columns=640|2:type=Page|2:rows=1080|3:type=Thumbnail");
   EXPECT_NEAR(r.images[1].hResolution, 96, 1e-9);  // its own JFIF
   ASSERT_TRUE(r.images[3].embedded);
   ASSERT_EQ(r.images[3].embeddedLength, thumb.size());
   EXPECT_TRUE(std::equal(thumb.begin(), thumb.end(), file.begin() + r.images[3].embeddedOffset));
+
+  // Pillow's MPO, and the same with its MP header's byte order mark gone:
+  // the second stream is found after the first one's end
+  CheckSamples(MakeJpegReader, {
+      {"jpeg/stereo.mpo", 48, 32, 0, 2, PXC_CE_YCBCR, PXC_AP_NONE, "format=MPO|1:type=Page|1:columns=48"},
+      {"jpeg/regress/mpo_broken_index.mpo", 48, 32, 0, 2, PXC_CE_YCBCR, PXC_AP_NONE, "format=MPO|1:type=Page"},
+  });
+}
+
+// Ultra HDR: the gain map is a second stream, listed by the MP index or only
+// announced by the first stream's XMP, and it says what it is in its XMP
+// (hdrgm) or in ISO 21496-1 metadata.  Hand-made: no common tool writes one.
+TEST(JpegReader, GainMapsAreAuxiliaryImages) {
+  const Bytes hdrgm = Segment(0xE1, Xmp(R"(<rdf:Description hdrgm:Version="1.0" hdrgm:GainMapMax="3.0"/>)"));
+  const Bytes directory = Segment(0xE1, Xmp(R"(<rdf:Description hdrgm:Version="1.0"><Container:Directory>)"
+                                            R"(<Item:Semantic>Primary</Item:Semantic><Item Item:Semantic="GainMap"/>)"));
+  const Bytes iso = Segment(0xE2, std::string("urn:iso:std:iso:ts:21496:-1\0", 28) + std::string(40, '\1'));
+  const Bytes isoVersion = Segment(0xE2, std::string("urn:iso:std:iso:ts:21496:-1\0\0\0\0\0", 32));
+  const Bytes gainMap = Stream({hdrgm, Segment(0xC0, Sof(320, 240, 1))});
+  struct Case {
+    Bytes file;
+    const char* checks;
+  };
+  const Case cases[] = {
+      {MultiPicture({directory}, {gainMap}, {0}), "format=MPO|1:type=Auxiliary|1:columns=320|1:GainMap=Ultra HDR"},
+      // no MP index: after the first stream's end, past some padding
+      {MultiPicture({directory}, {Bytes(7, 0), gainMap}, {}), "format=JPEG|1:type=Auxiliary|1:GainMap=Ultra HDR"},
+      {MultiPicture({isoVersion}, {Stream({iso, Segment(0xC0, Sof(320, 240, 1))})}, {0}),
+       "1:type=Auxiliary|1:GainMap=ISO 21496-1"},
+      // a second view is no gain map
+      {MultiPicture({}, {Stream({Segment(0xC0, Sof(640, 480, 3))})}, {0x00020002}), "1:type=Page|1:GainMap="},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.checks);
+    const Described r = DescribeAll(c.file);
+    ASSERT_EQ(r.images.size(), 2u);
+    Check(r.images, c.checks);
+    EXPECT_EQ(r.images[1].subtype, r.images[1].type == PXC_IT_AUXILIARY ? PXC_IS_OTHER : PXC_IS_NONE);
+  }
 }
 
 TEST(JpegReader, RejectsStreamsWithoutFrameHeaderAndStubThumbnails) {
   Bytes cut = Stream({Segment(0xC0, Sof(4, 4, 3))});
   cut[5] = 0x40;  // a segment length running past the end
-  for (const Bytes& bad : {Stream({Segment(0xE0, Jfif(1, 72, 72))}) /* SOS first */, Bytes{0xFF, 0xD8},
-                           Bytes{0x89, 'P', 'N', 'G'}, cut}) {
-    EXPECT_FALSE(DescribeAll(bad).opened);
+  const std::pair<Bytes, std::string> bad[] = {
+      {Stream({Segment(0xE0, Jfif(1, 72, 72))}), "no frame header (SOFn) comes before the first scan"},
+      {Bytes{0xFF, 0xD8}, "the stream ends after its SOI"},
+      {cut, "the FFC0 segment at byte 2 runs past the end of the file"},
+      {ReadBytes(IMR_TEST_DATA "/formats/jpeg/regress/cut_in_frame_header.jpg"),
+       "the FFC2 segment at byte 156 runs past the end of the file"},
+      {ReadBytes(IMR_TEST_DATA "/formats/jpeg/regress/scan_before_frame.jpg"),
+       "no frame header (SOFn) comes before the first scan"},
+      {Bytes{0x89, 'P', 'N', 'G'}, ""},
+  };
+  for (const auto& [bytes, reason] : bad) {
+    EXPECT_FALSE(DescribeAll(bytes).opened) << reason;
+    EXPECT_EQ(RefusalOf(MakeJpegReader, bytes), reason);
   }
   // Stray bytes and fill bytes between segments are skipped.
   Bytes stray = {0xFF, 0xD8, 0x00, 0x00, 0xFF, 0xFF, 0xFF};

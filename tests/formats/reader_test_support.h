@@ -70,6 +70,15 @@ std::string Refusal(Factory make, const Data& bytes) {
   return reader->Open(source) ? "opened" : reader->Refusal();
 }
 
+// Why a reader from `make` refuses to open `bytes` ("" when it opens them,
+// or when they are not of its family).
+template <class Data>
+std::string RefusalOf(Factory make, const Data& bytes) {
+  MemorySource source(bytes.data(), bytes.size());
+  auto reader = make();
+  return reader->Open(source) ? std::string() : reader->Refusal();
+}
+
 // Opens `bytes` and describes image 0 of a format with one image per file;
 // false when the reader refuses either (a second image fails the test).
 template <class Data>
@@ -238,6 +247,13 @@ inline void CheckRefusals(std::initializer_list<Damaged> cases) {
   for (const Damaged& c : cases) {
     EXPECT_EQ(Refusal(c.make, ReadBytes(std::string(IMR_TEST_DATA "/formats/") + c.file)), c.reason) << c.file;
   }
+}
+
+// The smallest JPEG stream a reader sizes: SOI, a baseline frame header of
+// three components, a scan of two bytes, EOI.
+inline std::string JpegStream(std::uint16_t columns, std::uint16_t rows) {
+  return std::string("\xFF\xD8\xFF\xC0\x00\x11\x08", 7) + Be16(rows) + Be16(columns) +
+         std::string("\x03\x01\x22\x00\x02\x11\x01\x03\x11\x01\xFF\xDA\x00\x02\x12\x34\xFF\xD9", 18);
 }
 
 // The files of tests/data/formats/<family>/regress: inputs that once broke a

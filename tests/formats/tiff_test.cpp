@@ -14,14 +14,14 @@ using namespace test;
 Described DescribeAll(const Bytes& bytes) { return test::DescribeAll(MakeTiffReader, bytes); }
 
 // One IFD entry: SHORT (3), LONG (4) or RATIONAL (5: numerator and
-// denominator pairs) values, or the bytes of an ASCII (2) one.
+// denominator pairs) values, or the bytes of an ASCII (2) or BYTE (1) one.
 struct Field {
   std::uint16_t tag, type;
   std::vector<std::uint32_t> values;
   std::string text;
 
   std::string Value() const {
-    if (type == 2) return text;
+    if (!text.empty()) return text;
     std::string v;
     for (std::uint32_t x : values) v += type == 3 ? Le16(static_cast<std::uint16_t>(x)) : Le32(x);
     return v;
@@ -39,10 +39,17 @@ Ifd Image(std::uint32_t w, std::uint32_t h, std::uint32_t subfile = 0) {
   return {Long(254, {subfile}), Long(256, {w}), Long(257, {h}), Short(258, {8}), Short(262, {1})};
 }
 
-// A little-endian classic TIFF of `ifds` chained in order, each followed by
-// its out-of-line values; the last one's next offset is `lastNext` (to make
-// loops).
-Bytes Tiff(const std::vector<Ifd>& ifds, std::uint32_t lastNext = 0) {
+// LONG values the builder replaces: the offset of IFD n (kIfdAt + n), and
+// of the bytes appended after the IFDs.
+constexpr std::uint32_t kIfdAt = 0xFFFF0000;
+constexpr std::uint32_t kTailAt = 0xFFFFFF00;
+
+// A little-endian classic TIFF of `ifds`, each followed by its out-of-line
+// values, then `tail`.  The first `chained` IFDs make the main chain (the
+// last one's next offset is `lastNext`, to make loops); the others stand
+// alone, for SubIFDs.
+Bytes Tiff(std::vector<Ifd> ifds, std::uint32_t lastNext = 0, std::size_t chained = SIZE_MAX,
+           const std::string& tail = "") {
   std::vector<std::uint32_t> starts;
   std::uint32_t pos = 8;
   for (const Ifd& ifd : ifds) {
@@ -50,6 +57,15 @@ Bytes Tiff(const std::vector<Ifd>& ifds, std::uint32_t lastNext = 0) {
     pos += 2 + 12 * ifd.size() + 4;
     for (const Field& f : ifd) pos += f.Value().size() > 4 ? f.Value().size() : 0;
   }
+  for (Ifd& ifd : ifds) {
+    for (Field& f : ifd) {
+      for (std::uint32_t& v : f.values) {
+        if (f.type == 4 && v == kTailAt) v = pos;
+        if (f.type == 4 && v >= kIfdAt && v < kIfdAt + ifds.size()) v = starts[v - kIfdAt];
+      }
+    }
+  }
+  chained = std::min(chained, ifds.size());
   std::string out = std::string("II*\0", 4) + Le32(8);
   for (std::size_t i = 0; i < ifds.size(); ++i) {
     const std::uint32_t data = starts[i] + 2 + 12 * ifds[i].size() + 4;
@@ -65,10 +81,14 @@ Bytes Tiff(const std::vector<Ifd>& ifds, std::uint32_t lastNext = 0) {
         extra += value;
       }
     }
-    out += Le32(i + 1 == ifds.size() ? lastNext : starts[i + 1]) + extra;
+    const std::uint32_t next = i + 1 < chained ? starts[i + 1] : i + 1 == chained ? lastNext : 0;
+    out += Le32(next) + extra;
   }
-  return ToBytes(out);
+  return ToBytes(out + tail);
 }
+
+Field Ascii(std::uint16_t tag, const std::string& text) { return {tag, 2, {}, text + '\0'}; }
+Field Bytes4(std::uint16_t tag, std::string bytes) { return {tag, 1, {}, bytes}; }
 
 // identify -format '%w %h %x %n'.
 TEST(TiffReader, SamplesAgreeWithIdentify) {
@@ -91,23 +111,98 @@ TEST(TiffReader, SamplesAgreeWithIdentify) {
   });
 }
 
-// Raw files (identify has no delegate for them here): the full image in a
-// SubIFD comes first, IFD0 follows as a reduced image, the JPEG streams the
-// IFDs point to come last.  The corpus's stub previews ("<Dummy ... image
-// data>") are no JPEG streams: they are not listed.
+// Raw files (identify has no delegate for them here): the sensor is the
+// main image, as dcraw -i -v gives its "Full size" (for CR2, whose raw data
+// are placeholders, exiftool's Canon SensorWidth and SensorHeight); every
+// other IFD and JPEG stream follows in file order.  The corpus's stub
+// previews ("<Dummy ... image data>") are no JPEG streams: not listed.
 TEST(TiffReader, CameraRawFiles) {
   CheckSamples(MakeTiffReader, {
-      // CFA; the details of IFD0
+      // SubIFD 0 holds the raw data; IFD0 and two SubIFDs are renderings
       {IMR_CORPUS "/exiftool/DNG.dng", 3516, 2328, -1, 4, PXC_CE_RGB, PXC_AP_NONE,
-       "format=DNG|inks=3|version=1.1.0.0|Exif=yes|XMP=yes|1:type=Thumbnail|1:columns=8|2:type=Preview|2:columns=1024|"
-       "3:type=Preview"},
+       "format=DNG|inks=3|version=1.1.0.0|Exif=yes|XMP=yes|CFAPattern=RG/GB|DefaultCropSize=3456x2304|"
+       "ActiveArea=14 42 2328 3516|1:type=Thumbnail|1:columns=8|2:type=Preview|2:columns=1024|"
+       "3:type=Preview|3:columns=3456"},
       {IMR_CORPUS "/exiftool/Nikon.nef", 3040, 2014, -1, 2, PXC_CE_RGB, PXC_AP_NONE,
-       "format=NEF|Compression=Nikon NEF Compressed|ColorProfile=Nikon Adobe RGB 4.0.0.3000|1:type=Thumbnail|1:columns=160"},
-      // old JPEG, no Photometric; an unflagged 384x256 rendering
-      {IMR_CORPUS "/exiftool/CanonRaw.cr2", 1536, 1024, -1, 2, PXC_CE_YCBCR, PXC_AP_NONE, "format=CR2|inks=3|1:type=Preview"},
+       "format=NEF|Compression=Nikon NEF Compressed|BitsPerSample=12|CFAPattern=BG/GR|"
+       "ColorProfile=Nikon Adobe RGB 4.0.0.3000|1:type=Thumbnail|1:columns=160"},
+      // IFD3 holds the raw data; IFD0 and IFD2 are unflagged renderings;
+      // exiftool: SensorLeftBorder 52, TopBorder 19, RightBorder 3507, BottomBorder 2322
+      {IMR_CORPUS "/exiftool/CanonRaw.cr2", 3516, 2328, 0, 3, PXC_CE_RGB, PXC_AP_NONE,
+       "format=CR2|inks=3|ActiveArea=19 52 2323 3508|Exif=yes|1:type=Preview|1:columns=1536|"
+       "1:encoding=YCbCr|2:type=Preview|2:columns=384"},
       // an "IIU\0" header; sensor borders 8..3656 x 6..2742
-      {IMR_CORPUS "/exiftool/Panasonic.rw2", 3648, 2736, 0, 2, PXC_CE_RGB, PXC_AP_NONE, "format=RW2|1:embedded=1536+10785"},
+      {IMR_CORPUS "/exiftool/Panasonic.rw2", 3724, 2754, 0, 2, PXC_CE_RGB, PXC_AP_NONE,
+       "format=RW2|ActiveArea=6 8 2742 3656|CFAPattern=BG/GR|Compression=Panasonic RAW 1|BitsPerSample=12|"
+       "1:embedded=1536+10785"},
+      // the Phase One directory gives the sensor; IFD0 lends its metadata
+      // only (its 1x1 picture and 341 dpi are its own)
+      {IMR_CORPUS "/exiftool/PhaseOne.iiq", 7372, 5536, 0, 3, PXC_CE_RGB, PXC_AP_NONE,
+       "format=IIQ|ActiveArea=6 36 5490 7356|DefaultCropSize=7320x5484|Compression=|BitsPerSample=|Exif=yes|"
+       "1:type=Thumbnail|1:columns=1|2:type=Thumbnail"},
   });
+}
+
+// The corpus files given real previews by exiftool (see tiff/README), and
+// libvips pyramids: reduced levels in the main chain or as SubIFDs of IFD0.
+TEST(TiffReader, PreviewsAndReducedLevels) {
+  CheckSamples(MakeTiffReader, {
+      // JpgFromRaw of SubIFD 0, then the PreviewIFD of Nikon's maker note
+      {"tiff/nef_previews.nef", 3040, 2014, -1, 4, PXC_CE_RGB, PXC_AP_NONE,
+       "1:type=Thumbnail|2:type=Preview|2:embedded=1120+3541|3:type=Preview|3:embedded=9452+1010"},
+      // IFD0's strip is the 1536x1024 preview, IFD1's JPEG the thumbnail
+      {"tiff/cr2_previews.cr2", 3516, 2328, 0, 4, PXC_CE_RGB, PXC_AP_NONE,
+       "1:type=Preview|1:columns=1536|2:type=Thumbnail|2:embedded=8622+654|3:columns=384"},
+      {"tiff/rw2_jpgfromraw.rw2", 3724, 2754, 0, 2, PXC_CE_RGB, PXC_AP_NONE, "1:type=Preview|1:embedded=582+3541"},
+      // identify: 400x300, 200x150, 100x75, 50x37
+      {"tiff/pyramid_chain.tif", 400, 300, -1, 4, PXC_CE_YCBCR, PXC_AP_NONE,
+       "format=TIFF|1:type=Thumbnail|1:columns=200|2:rows=75|3:type=Thumbnail|3:columns=50"},
+      {"tiff/pyramid_subifd.tif", 400, 300, -1, 4, PXC_CE_YCBCR, PXC_AP_NONE,
+       "1:type=Thumbnail|1:columns=200|2:rows=75|3:type=Thumbnail|3:columns=50"},
+  });
+}
+
+// The raw formats no sample of the corpus holds, as their makers lay them
+// out (hand-made: no tool writes them), and the same makers' TIFF pictures,
+// which stay TIFF.
+TEST(TiffReader, NamesRawFilesByMakerAndRawData) {
+  const std::string preview = JpegStream(1616, 1080), thumbnail = JpegStream(160, 120);
+  const auto jpegLength = static_cast<std::uint32_t>(preview.size());
+  const Field cfa[] = {Short(262, {32803}), Short(0x828D, {2, 2}), Bytes4(0x828E, std::string("\0\1\1\2", 4))};
+  struct Case {
+    std::vector<Ifd> ifds;
+    std::size_t chained;
+    std::string tail;
+    const char* checks;
+  };
+  const Case cases[] = {
+      // Sony: IFD0 points to the preview and to the raw SubIFD
+      {{{Long(254, {1}), Ascii(271, "SONY"), Long(330, {kIfdAt + 1}), Long(513, {kTailAt}), Long(514, {jpegLength})},
+        {Long(254, {0}), Long(256, {6000}), Long(257, {4000}), Short(258, {12}), Short(259, {32767}), cfa[0], cfa[1],
+         cfa[2]}},
+       1, preview,
+       "format=ARW|columns=6000|rows=4000|encoding=RGB|inks=3|CFAPattern=RG/GB|Compression=Sony ARW Compressed|"
+       "1:type=Preview"},
+      // Pentax: the raw data in IFD0, under Pentax's compression; the
+      // thumbnail in IFD1
+      {{{Ascii(271, "PENTAX Corporation"), Long(256, {4928}), Long(257, {3264}), Short(259, {65535}), cfa[0]},
+        {Long(513, {kTailAt}), Long(514, {jpegLength})}},
+       2, thumbnail, "format=PEF|columns=4928|encoding=RGB|1:type=Thumbnail"},
+      // Samsung: the raw data in IFD0
+      {{{Ascii(271, "SAMSUNG"), Long(256, {5472}), Long(257, {3648}), Short(259, {32770}), cfa[0]}},
+       1, "", "format=SRW|rows=3648|Compression=Samsung SRW Compressed"},
+      // the same makers' RGB pictures, and a Nikon one without a reduced IFD0
+      {{{Ascii(271, "SONY"), Long(256, {64}), Long(257, {48}), Short(262, {2})}}, 1, "", "format=TIFF|encoding=RGB"},
+      {{{Ascii(271, "PENTAX"), Long(256, {64}), Long(257, {48}), Short(262, {2})}}, 1, "", "format=TIFF"},
+      {{{Ascii(271, "NIKON CORPORATION"), Long(256, {64}), Long(257, {48}), Short(262, {2})}}, 1, "", "format=TIFF"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.checks);
+    const Described r = DescribeAll(Tiff(c.ifds, 0, c.chained, c.tail));
+    ASSERT_TRUE(r.opened);
+    EXPECT_EQ(r.images.size(), c.tail.empty() ? 1u : 2u);
+    Check(r.images, c.checks);
+  }
 }
 
 // Images after the first are pages, or what their subfile type says (the raw
@@ -201,9 +296,19 @@ TEST(TiffReader, RejectsOrSurvivesBrokenStructures) {
     return b;
   };
   // An absurd entry count, the IFD offset past the end, truncation inside
-  // the IFD, no image size.
-  const Bytes bad[] = {with(9, 0xFF), with(7, 0x7F), {good.begin(), good.begin() + 30}, Tiff({{Short(262, {2})}})};
-  for (const Bytes& b : bad) EXPECT_FALSE(DescribeAll(b).opened) << &b - bad;
+  // the IFD, no image size: refused, saying why; bytes of no TIFF: no reason.
+  const std::pair<Bytes, std::string> bad[] = {
+      {with(9, 0xFF), "IFD0 at byte 8 has no entries, too many, or is cut short"},
+      {with(7, 0x7F), "the header points to IFD0 outside the file, or its BigTIFF fields are wrong"},
+      {{good.begin(), good.begin() + 30}, "IFD0 at byte 8 has no entries, too many, or is cut short"},
+      {Tiff({{Short(262, {2})}}), "no IFD of the file states an image size"},
+      {ToBytes(std::string("II+\0\x04\0\0\0", 8)), "the header points to IFD0 outside the file, or its BigTIFF fields are wrong"},
+      {ToBytes(std::string("IX*\0\x08\0\0\0", 8)), ""},
+  };
+  for (const auto& [bytes, reason] : bad) {
+    EXPECT_FALSE(DescribeAll(bytes).opened) << reason;
+    EXPECT_EQ(RefusalOf(MakeTiffReader, bytes), reason);
+  }
 
   // A value offset beyond the end leaves the field unread, not the file.
   Ifd resolution = Image(10, 10);
@@ -222,6 +327,26 @@ TEST(TiffReader, RejectsOrSurvivesBrokenStructures) {
     ASSERT_TRUE(described.opened) << magic;
     EXPECT_EQ(described.images[0].format, format);
   }
+}
+
+// Damaged files of tiff/regress: what each still gives, or why it is refused.
+TEST(TiffReader, DamagedFilesInRegress) {
+  const std::pair<const char*, const char*> cases[] = {
+      // no maker note to give the sensor: the largest rendering is the main image
+      {"cr2_exif_outside.cr2", "columns=1536|1:columns=384"},
+      // every SubIFD points back to IFD0: IFD0 alone
+      {"dng_subifd_loop.dng", "format=DNG|columns=8"},
+      // no Phase One directory: IFD0 and IFD1 as they are
+      {"iiq_directory_outside.iiq", "format=IIQ|columns=1|Compression=None|1:type=Thumbnail"},
+  };
+  for (const auto& [file, checks] : cases) {
+    SCOPED_TRACE(file);
+    const Described r = DescribeAll(ReadBytes(std::string(IMR_TEST_DATA "/formats/tiff/regress/") + file));
+    ASSERT_TRUE(r.opened);
+    Check(r.images, checks);
+  }
+  EXPECT_EQ(RefusalOf(MakeTiffReader, ReadBytes(IMR_TEST_DATA "/formats/tiff/regress/cut_in_ifd0.tif")),
+            "IFD0 at byte 236 has no entries, too many, or is cut short");
 }
 
 }  // namespace

@@ -6,8 +6,10 @@ sample and every image file of the corpus (tests/data/corpus/exiftool).
 
 For each file: identify -ping -format '%w %h %x %y %U\\n' gives one line per
 image; the table keeps the count and the first line, the resolution in pixels
-per inch (0 when identify says Undefined).  A file identify cannot read gets
-'-' in every column and identify's message as its note.  The 'imr' and 'note'
+per inch (0 when identify says Undefined).  A camera raw file identify cannot
+read (no raw delegate here) gets dcraw's sensor instead (dcraw -i -v, "Full
+size"): one image, no resolution.  A file neither reads gets '-' in every
+column and identify's message as its note.  The 'imr' and 'note'
 columns are kept from the table being replaced: they hold the deliberate
 differences the end-to-end test applies (see README).
 """
@@ -18,7 +20,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 DATA = os.path.dirname(HERE)
 TABLE = os.path.join(HERE, "expected.tsv")
 FAMILIES = ["tiff", "jpeg", "web", "raster", "texture", "animation", "layered", "document", "boxed",
-            "vector", "codec"]
+            "vector", "codec", "raw"]
 HEADER = ("# file (under tests/data)\timages\tcolumns\trows\txres\tyres\timr\tnote\n"
           "# identify's values: its image count, then the first image's size and resolution\n"
           "# (pixels per inch, 0 when Undefined).  'imr' lists what the library reports\n"
@@ -53,6 +55,28 @@ def identify(path):
     return [str(len(lines)), w, h, f"{float(x) * scale:.4g}", f"{float(y) * scale:.4g}"], ""
 
 
+# dcraw takes some files of other formats for headerless raw data: it is asked
+# about camera raw files only.
+RAW_EXTENSIONS = {".arw", ".cr2", ".cr3", ".crw", ".dng", ".iiq", ".mrw", ".nef", ".orf", ".pef", ".raf",
+                  ".rw2", ".srw", ".x3f"}
+
+
+def dcraw(path):
+    """dcraw's sensor size of a camera raw file, or None."""
+    if os.path.splitext(path)[1].lower() not in RAW_EXTENSIONS:
+        return None
+    try:
+        run = subprocess.run(["dcraw", "-i", "-v", path], capture_output=True, text=True, timeout=120)
+    except OSError:
+        return None
+    for line in run.stdout.splitlines():
+        if line.startswith("Full size:"):
+            w, _, h = line.split(":", 1)[1].split()
+            if int(w) > 0 and int(h) > 0:
+                return ["1", w, h, "0", "0"]
+    return None
+
+
 def main():
     kept = {}
     if os.path.exists(TABLE):
@@ -65,6 +89,10 @@ def main():
     for path in files():
         values, message = identify(os.path.join(DATA, path))
         imr, note = kept.get(path, ["-", ""])
+        if values is None:
+            values = dcraw(os.path.join(DATA, path))
+            if values is not None and (not note or note.startswith("identify cannot read it")):
+                note = "dcraw -i -v (identify has no raw delegate here): the sensor"
         if values is None:
             values, note = ["-"] * 5, note or message
         rows.append("\t".join([path] + values + [imr, note]) + "\n")

@@ -5,8 +5,8 @@
 # djvulibre-bin and libjxl-tools).  Run it from anywhere; it replaces the files.
 set -euo pipefail
 cd "$(dirname "$0")"
-rm -rf tiff jpeg web raster texture animation layered document boxed vector codec
-mkdir -p tiff jpeg web raster texture animation layered document boxed vector codec
+rm -rf tiff jpeg web raster texture animation layered document boxed vector codec raw
+mkdir -p tiff jpeg web raster texture animation layered document boxed vector codec raw
 py=/usr/bin/python3
 
 # --- tiff: pages, CMYK, 16-bit grey in centimetres, Group 4, BigTIFF, tiles, orientation
@@ -20,6 +20,9 @@ tiffcp -t -w 16 -l 16 tiff/strips.tif tiff/tiled.tif && rm tiff/strips.tif
 convert -size 21x13 gradient:red-blue -depth 8 tiff/oriented.tif && tiffset -s 274 6 tiff/oriented.tif
 convert -size 16x16 gradient:white-black -alpha set -channel A -evaluate set 40% +channel -depth 8 -compress zip tiff/rgba_zip.tif
 
+vips black tiff/src.v 300 200 --bands 3 && vips tiffsave tiff/src.v tiff/pyramid.tif --pyramid --tile --tile-width 32 --tile-height 32 --compression jpeg --Q 30
+vips tiffsave tiff/src.v tiff/pyramid_subifd.tif --pyramid --subifd --tile --tile-width 32 --tile-height 32 --compression jpeg --Q 30 && rm tiff/src.v
+
 # --- jpeg: JFIF densities, progressive CMYK, grey, EXIF with orientation and a thumbnail, MPO
 convert -size 32x24 gradient:red-blue -quality 80 -density 96 -units PixelsPerInch jpeg/jfif_96dpi.jpg
 convert -size 30x20 gradient:red-blue -colorspace CMYK -interlace Plane jpeg/cmyk_progressive.jpg
@@ -29,7 +32,13 @@ $py make_special.py exif-jpeg jpeg/exif_thumbnail.jpg
 $py -c "
 from PIL import Image
 frames = [Image.new('RGB', (20, 14), c) for c in ('red', 'green')]
-frames[0].save('jpeg/stereo.mpo', save_all=True, append_images=frames[1:])"
+frames[0].save('jpeg/stereo.mpo', save_all=True, append_images=frames[1:])
+frames = [Image.new('RGB', (22, 16), c) for c in ('blue', 'yellow')]
+frames[0].save('jpeg/broken_index.mpo', save_all=True, append_images=frames[1:])
+mpo = bytearray(open('jpeg/broken_index.mpo', 'rb').read())
+at = mpo.index(b'MPF\\0') + 4
+mpo[at:at + 2] = b'XX'  # the MP header's byte order mark: the index cannot be read
+open('jpeg/broken_index.mpo', 'wb').write(mpo)"
 
 # --- web: PNG (alpha, palette, 16-bit grey, density, APNG), GIF (animation, 87a), MNG, JNG, WebP
 convert -size 19x13 gradient:red-blue -alpha set -channel A -evaluate set 60% +channel web/rgba.png
@@ -145,3 +154,15 @@ rsvg-convert -f svg /tmp/imr_px.svg -o vector/cairo_px.svg
 # --- codec: JPEG XR
 convert -size 28x18 gradient:red-blue -density 150 -units PixelsPerInch BMP3:/tmp/imr_jxr.bmp && JxrEncApp -i /tmp/imr_jxr.bmp -o codec/rgb.jxr >/dev/null
 convert -size 16x12 gradient: -colorspace Gray -depth 8 /tmp/imr_jxr.tif && JxrEncApp -i /tmp/imr_jxr.tif -o codec/gray.jxr >/dev/null
+
+# --- raw: the corpus's camera raw files (placeholder previews) given real JPEG previews by exiftool
+corpus=../corpus/exiftool
+convert -size 160x120 gradient:green-yellow -quality 40 raw/thumb.jpg
+convert -size 400x300 gradient:red-blue -quality 40 raw/preview.jpg
+install -m 644 $corpus/Nikon.nef tiff/nikon_preview.nef && exiftool -q -m -overwrite_original "-PreviewImage<=raw/preview.jpg" tiff/nikon_preview.nef
+install -m 644 $corpus/Panasonic.rw2 tiff/panasonic_preview.rw2 && exiftool -q -overwrite_original "-JpgFromRaw<=raw/preview.jpg" tiff/panasonic_preview.rw2
+install -m 644 $corpus/CanonRaw.crw raw/canon_thumbnail.crw && exiftool -q -overwrite_original "-ThumbnailImage<=raw/thumb.jpg" raw/canon_thumbnail.crw
+install -m 644 $corpus/Minolta.mrw raw/minolta_preview.mrw && exiftool -q -overwrite_original "-PreviewImage<=raw/preview.jpg" raw/minolta_preview.mrw
+install -m 644 $corpus/FujiFilm.raf raw/fuji_thumbnail.raf && exiftool -q -overwrite_original "-ThumbnailImage<=raw/thumb.jpg" raw/fuji_thumbnail.raf
+install -m 644 $corpus/SigmaDP2.x3f raw/sigma_thumbnail.x3f && exiftool -q -overwrite_original "-ThumbnailImage<=raw/thumb.jpg" raw/sigma_thumbnail.x3f
+rm raw/thumb.jpg raw/preview.jpg
