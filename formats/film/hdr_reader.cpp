@@ -58,7 +58,9 @@ class HdrReader : public PreparedReader {
       ended = line.empty();
       const std::size_t equals = line.find('=');
       if (equals == std::string::npos || line[0] == '#') continue;
-      const std::string key = line.substr(0, equals), value = TrimPadding(line.substr(equals + 1));
+      const std::string key = line.substr(0, equals);
+      std::string value = TrimPadding(line.substr(equals + 1));
+      value.erase(0, value.find_first_not_of(" \t"));
       if (key == "FORMAT") {
         format = value;
       } else if (key == "EXPOSURE") {

@@ -74,6 +74,17 @@ bool DescribeSingle(Factory make, const Data& bytes, ImageDescription& image) {
   return true;
 }
 
+// Why a reader from `make` refuses `bytes` (its Open fails, or its first
+// Describe); "opened" when it reads them.
+template <class Data>
+std::string RefusalOf(Factory make, const Data& bytes) {
+  MemorySource source(bytes.data(), bytes.size());
+  auto reader = make();
+  ImageDescription image;
+  if (reader->Open(source) && reader->Describe(0, image)) return "opened";
+  return reader->Refusal();
+}
+
 // Names of enumeration values, as checks write them.
 template <std::size_t N>
 std::string NameOf(int value, const char* const (&names)[N]) {
