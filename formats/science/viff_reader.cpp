@@ -40,7 +40,8 @@ std::uint64_t MapCellBytes(std::uint32_t type) {
 
 const char* SampleFormat(std::uint32_t type) {
   switch (type) {
-    case 0: case 1: case 2: case 4: return "integer";
+    case 0: case 1: return "unsigned integer";
+    case 2: case 4: return "signed integer";
     case 5: case 9: return "float";
     default: return "complex";
   }
