@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Writes the end-to-end samples of every format family into the folders
-# beside this script (ImageMagick 6, libtiff-tools, netpbm, Ghostscript and
-# /usr/bin/python3 with Pillow).  Run it from anywhere; it replaces the files.
+# beside this script (ImageMagick 6, libtiff-tools, netpbm, Ghostscript,
+# /usr/bin/python3 with Pillow and astropy, OpenImageIO's oiiotool, the
+# OpenEXR tools, DCMTK and libvips-tools).  Run it from anywhere; it replaces
+# the files.
 set -euo pipefail
 cd "$(dirname "$0")"
-rm -rf tiff jpeg web raster layered document boxed
-mkdir -p tiff jpeg web raster layered document boxed
+rm -rf tiff jpeg web raster layered document boxed film science
+mkdir -p tiff jpeg web raster layered document boxed film science
 py=/usr/bin/python3
 
 # --- tiff: pages, CMYK, 16-bit grey in centimetres, Group 4, BigTIFF, tiles, orientation
@@ -101,3 +103,40 @@ convert -size 22x12 gradient:red-blue -alpha set -channel A -evaluate set 50% +c
 convert -size 32x24 gradient:red-blue boxed/still.heic
 convert -size 30x16 gradient:red-blue boxed/still.avif
 $py make_special.py rotated-heif boxed/still.heic boxed/rotated.heic
+
+# --- film: DPX (both byte orders), Cineon, OpenEXR (tiles, data window, parts), Radiance HDR
+convert -size 20x10 gradient:red-blue -depth 10 DPX:film/rgb10.dpx
+oiiotool --create 12x8 4 -d uint8 -o film/rgba_lsb.dpx
+convert -size 18x9 gradient:red-blue -depth 10 CIN:film/rgb.cin
+convert -size 20x10 gradient:red-blue EXR:film/rgb_half.exr
+oiiotool --create 40x30 3 -d half --tile 16 16 --compression zip -o film/tiled_zip.exr
+oiiotool --create 30x20 4 -d half --fullsize 40x30+0+0 --origin +5+4 -o film/windows.exr
+oiiotool --create 20x10 3 -d float --compression piz -o film/part2.exr
+exrmultipart -combine -i film/rgb_half.exr film/part2.exr -o film/multipart.exr >/dev/null && rm film/part2.exr
+convert -size 20x10 gradient:red-blue HDR:film/rgb_rle.hdr
+oiiotool --create 7x5 3 -d float -o film/flat.hdr
+
+# --- science: FITS, DICOM, VICAR, VIFF, VIPS, MIFF, MPC, PGX
+convert -size 20x10 gradient: FITS:science/gray16.fits
+$py -c "
+import numpy as np
+from astropy.io import fits
+fits.PrimaryHDU(np.zeros((3, 10, 20), dtype=np.float32)).writeto('science/cube.fits')
+fits.HDUList([fits.PrimaryHDU(), fits.ImageHDU(np.zeros((7, 9), dtype=np.uint8)),
+              fits.ImageHDU(np.zeros((5, 6), dtype=np.float64))]).writeto('science/extensions.fits')"
+convert -size 20x10 gradient:red-blue -quality 90 science/dcm.jpg
+img2dcm science/dcm.jpg science/jpeg.dcm && dcmodify -nb -i "(0028,0030)=0.5\\0.25" science/jpeg.dcm && rm science/dcm.jpg
+convert -size 16x12 gradient:red-blue BMP3:science/dcm.bmp
+img2dcm -i BMP science/dcm.bmp science/rgb.dcm && dcmconv +ti science/rgb.dcm science/rgb_implicit.dcm && rm science/dcm.bmp
+convert -size 20x10 gradient: VICAR:science/gray.vicar
+convert -size 20x10 gradient:red-blue VIFF:science/rgb.viff
+convert -size 8x6 xc:red -size 5x4 xc:blue VIFF:science/two.viff
+convert -size 20x10 gradient:red-blue VIPS:science/rgb_msb.vips
+convert -size 24x16 gradient:red-blue -density 300 -units PixelsPerInch science/vips.png
+vips copy science/vips.png science/native_300dpi.vips && rm science/vips.png
+convert -size 20x10 gradient:red-blue -density 40 -units PixelsPerCentimeter MIFF:science/rgb_cm.miff
+convert -size 8x6 xc:red \( -size 5x4 xc:blue \) \( -size 7x3 gradient: -colorspace Gray \) MIFF:science/three.miff
+convert -size 9x5 gradient:red-blue -colors 4 \( -size 3x3 xc:green -compress Zip \) MIFF:science/palette_zip.miff
+convert -size 9x5 gradient:red-blue -compress RLE \( -size 4x4 xc:red \) MIFF:science/rle_two.miff
+convert -size 20x10 gradient:red-blue MPC:science/rgb.mpc && rm science/rgb.cache
+convert -size 20x10 gradient: PGX:science/gray16.pgx
