@@ -142,9 +142,9 @@ class DpxReader : public PreparedReader {
         return Refuse("image element " + std::to_string(i + 1) + " has " + std::to_string(e.bits) +
                       " bits per sample");
       }
-      // The picture: the richest colour model among the elements, and alpha
+      // The picture: the richest colour model among the elements (an element
+      // of one or two components, R or CbCr, stands for its model), and alpha
       // when any element carries it.
-      // An element of one or two components (R, CbCr) stands for its model.
       const Components c = ComponentsOf(e.descriptor);
       const std::uint16_t inks = c.encoding == PXC_CE_RGB || c.encoding == PXC_CE_YCBCR ? 3 : c.inks;
       if (inks > picture.inks) {

@@ -82,10 +82,8 @@ class FitsReader : public FormatReader {
     iDone = false;
     ByteReader r(source);
     if (r.Text(0, 9) != "SIMPLE  =") return false;
+    // A file of tables or of an empty primary unit alone is read, and has no image.
     if (std::string problem = Next(); !problem.empty()) return Refuse(problem);
-    while (Images() == 0) {
-      if (iDone || !Next().empty()) return Refuse("the file holds no image, only tables or empty units");
-    }
     return true;
   }
 
@@ -104,12 +102,6 @@ class FitsReader : public FormatReader {
   }
 
  private:
-  std::uint64_t Images() const {
-    std::uint64_t images = 0;
-    for (const Unit& u : iUnits) images += u.planes;
-    return images;
-  }
-
   // Reads the unit at iNext; an empty string, else why it cannot be read
   // (and the walk ends).
   std::string Next() {

@@ -73,10 +73,15 @@ TEST(FitsReader, WalksUnitsWithinTheFileAndSaysWhyItRefuses) {
       {ToBytes(FitsHeader({"SIMPLE = T", "BITPIX = 8", "NAXIS = two"})), "a size card is not a number"},
       {ToBytes(image.substr(0, 400)), "a header is cut short"},
       {ToBytes("SIMPLE  =" + std::string(2880 * 300, ' ')), "a header does not end within 256 blocks"},
-      {ToBytes(groups + data), "the file holds no image, only tables or empty units"},
-      {ReadBytes(IMR_CORPUS "/exiftool/FITS.fits"), "the file holds no image, only tables or empty units"},
   };
   for (const auto& [bytes, reason] : cases) EXPECT_EQ(RefusalOf(MakeFitsReader, bytes), reason);
+  // Files of no image are read: image 0 is past their last.
+  for (const Bytes& bytes : {ToBytes(groups + data), ReadBytes(IMR_CORPUS "/exiftool/FITS.fits")}) {
+    const Described none = DescribeAll(MakeFitsReader, bytes);
+    EXPECT_TRUE(none.opened);
+    EXPECT_TRUE(none.images.empty());
+    EXPECT_EQ(RefusalOf(MakeFitsReader, bytes), "");
+  }
 }
 
 // ----------------------------------------------------------------- DICOM
