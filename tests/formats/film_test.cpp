@@ -82,15 +82,14 @@ TEST(DpxReader, SaysWhyItRefusesBrokenHeaders) {
   const Bytes good = MakeDpx(false, 8, 4, {50});
   Bytes noBits = good;
   noBits[780 + 23] = 0;
-  const std::pair<Bytes, const char*> cases[] = {
+  CheckRefusals(MakeDpxReader, {
       {Cut(good, 1000), "the file ends inside the image information header"},
       {MakeDpx(false, 8, 4, {}), "the header lists 0 image elements"},
       {MakeDpx(true, 0, 4, {50}), "the image size 0 x 4 is out of range"},
       {MakeDpx(false, 8, 0xFFFFFFFF, {50}), "the image size 8 x 4294967295 is out of range"},
       {noBits, "image element 1 has 0 bits per sample"},
       {ToBytes("SDPY and more"), ""},
-  };
-  for (const auto& [bytes, reason] : cases) EXPECT_EQ(RefusalOf(MakeDpxReader, bytes), reason);
+  });
 }
 
 // ---------------------------------------------------------------- Cineon
@@ -117,13 +116,12 @@ TEST(CineonReader, ReadsBothByteOrders) {
   const Described r = DescribeAll(MakeCineonReader, MakeCineon(true, 1, 10, 64, 48, 1));
   ASSERT_EQ(r.images.size(), 1u);
   Check(r.images, "columns=64|rows=48|encoding=Gray|inks=1|ByteOrder=little-endian|rotation=Mirror180|Interleave=");
-  const std::pair<Bytes, const char*> cases[] = {
+  CheckRefusals(MakeCineonReader, {
       {Cut(MakeCineon(false, 3, 10, 4, 4), 700), "the file ends inside the image information header"},
       {MakeCineon(false, 0, 10, 4, 4), "the header lists 0 channels"},
       {MakeCineon(true, 3, 10, 4, 0), "the image size 4 x 0 is out of range"},
       {MakeCineon(false, 3, 33, 4, 4), "the first channel has 33 bits per sample"},
-  };
-  for (const auto& [bytes, reason] : cases) EXPECT_EQ(RefusalOf(MakeCineonReader, bytes), reason);
+  });
 }
 
 // --------------------------------------------------------------- OpenEXR
@@ -195,7 +193,7 @@ TEST(ExrReader, ReadsChannelModelsAndDeepParts) {
 
 TEST(ExrReader, SaysWhyItRefusesBrokenHeaders) {
   const std::string good = Header({"R", "G", "B"});
-  const std::pair<Bytes, const char*> cases[] = {
+  CheckRefusals(MakeExrReader, {
       {ToBytes("v/1\x01\x03\x00\x00\x00"s + good), "version 3 is not known"},
       {Exr(0, good.substr(0, 5)), "an attribute name is cut short or too long"},
       {Exr(0, Attribute(std::string(40, 'n'), "int", Le32(1)) + good), "an attribute name is cut short or too long"},
@@ -206,8 +204,7 @@ TEST(ExrReader, SaysWhyItRefusesBrokenHeaders) {
       {Exr(0, Channels({"R"}) + Attribute("displayWindow", "box2i", Box(5, 0, 4, 4)) + '\0'),
        "the window (5 0)-(4 4) is empty"},
       {Exr(0x1000, "\0"s), "the file holds no part"},
-  };
-  for (const auto& [bytes, reason] : cases) EXPECT_EQ(RefusalOf(MakeExrReader, bytes), reason);
+  });
   // A damaged part after good ones ends the walk; the good ones stand.
   EXPECT_EQ(DescribeAll(MakeExrReader, Exr(0x1000, good + Channels({"R"}) + '\0')).images.size(), 1u);
 }
@@ -232,16 +229,26 @@ TEST(HdrReader, ReadsHeaderVariablesAndSaysWhyItRefuses) {
       MakeHdrReader, read("#?RGBE\r\nEXPOSURE=2\r\n# a comment\r\nEXPOSURE=1.5\r\nPIXASPECT=0.5\r\n\r\n-X 3 +Y 5\n"));
   ASSERT_EQ(r.images.size(), 1u);
   Check(r.images, "columns=5|rows=3|Exposure=3|PixelAspectRatio=0.5|rotation=Mirror90|encoding=RGB");
-  const std::pair<std::string, const char*> cases[] = {
-      {"#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n", "the header is cut short"},
-      {"#?RADIANCE\nFORMAT=16-bit_rgb\n\n-Y 2 +X 2\n", "the pixel format 16-bit_rgb is neither RGBE nor XYZE"},
-      {"#?RADIANCE\n\n-Y 2 +Y 2\n", "the resolution string \"-Y 2 +Y 2\" cannot be read"},
-      {"#?RADIANCE\n\n-Y 0 +X 2\n", "the resolution string \"-Y 0 +X 2\" cannot be read"},
-      {"#?RADIANCE\n\n-Y 2 +X 2", "the resolution string \"-Y 2 +X 2\" cannot be read"},
-  };
-  for (const auto& [text, reason] : cases) EXPECT_EQ(RefusalOf(MakeHdrReader, ToBytes(text)), reason) << text;
-  EXPECT_EQ(RefusalOf(MakeHdrReader, ToBytes("#?RADIANCE\n" + std::string(70000, 'x'))),
-            "the header does not end within its first 64 KiB");
+  CheckRefusals(MakeHdrReader, {
+      {ToBytes("#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n"), "the header is cut short"},
+      {ToBytes("#?RADIANCE\nFORMAT=16-bit_rgb\n\n-Y 2 +X 2\n"), "the pixel format 16-bit_rgb is neither RGBE nor XYZE"},
+      {ToBytes("#?RADIANCE\n\n-Y 2 +Y 2\n"), "the resolution string \"-Y 2 +Y 2\" cannot be read"},
+      {ToBytes("#?RADIANCE\n\n-Y 0 +X 2\n"), "the resolution string \"-Y 0 +X 2\" cannot be read"},
+      {ToBytes("#?RADIANCE\n\n-Y 2 +X 2"), "the resolution string \"-Y 2 +X 2\" cannot be read"},
+      {ToBytes("#?RADIANCE\n" + std::string(70000, 'x')), "the header does not end within its first 64 KiB"},
+  });
+}
+
+// ----------------------------------------------------- regression inputs
+
+TEST(FilmRegressionInputs, AreRefusedForTheirReasons) {
+  CheckRegressionRefusals("film", {
+      {"cin_no_bits.cin", MakeCineonReader, "the first channel has 0 bits per sample"},
+      {"dpx_cut_header.dpx", MakeDpxReader, "the file ends inside the image information header"},
+      {"dpx_nine_elements.dpx", MakeDpxReader, "the header lists 9 image elements"},
+      {"exr_attribute_past_end.exr", MakeExrReader, "the attribute channels runs past the end of the file"},
+      {"hdr_cut_header.hdr", MakeHdrReader, "the header is cut short"},
+  });
 }
 
 }  // namespace

@@ -85,6 +85,14 @@ std::string RefusalOf(Factory make, const Data& bytes) {
   return reader->Refusal();
 }
 
+// Checks the reason a reader from `make` gives for refusing each input
+// ("" for bytes it does not take for its own).
+inline void CheckRefusals(Factory make, std::initializer_list<std::pair<Bytes, const char*>> cases) {
+  for (const auto& [bytes, reason] : cases) {
+    EXPECT_EQ(RefusalOf(make, bytes), reason) << std::string(bytes.begin(), bytes.begin() + std::min<std::size_t>(bytes.size(), 40));
+  }
+}
+
 // Names of enumeration values, as checks write them.
 template <std::size_t N>
 std::string NameOf(int value, const char* const (&names)[N]) {
@@ -219,6 +227,22 @@ inline std::vector<std::string> RegressionInputs(const std::string& family) {
   }
   std::sort(paths.begin(), paths.end());
   return paths;
+}
+
+// Checks that each regression input of `family` is refused by its format's
+// reader with the reason given, and that every input has a row.
+struct PinnedRefusal {
+  const char* file;  // under tests/data/formats/<family>/regress
+  Factory make;
+  const char* reason;
+};
+inline void CheckRegressionRefusals(const std::string& family, std::initializer_list<PinnedRefusal> rows) {
+  EXPECT_EQ(RegressionInputs(family).size(), rows.size()) << "a regression input has no row";
+  for (const PinnedRefusal& row : rows) {
+    const Bytes bytes = ReadBytes(std::string(IMR_TEST_DATA "/formats/") + family + "/regress/" + row.file);
+    ASSERT_FALSE(bytes.empty()) << row.file;
+    EXPECT_EQ(RefusalOf(row.make, bytes), row.reason) << row.file;
+  }
 }
 
 }  // namespace imr::formats::test

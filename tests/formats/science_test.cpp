@@ -67,14 +67,13 @@ TEST(FitsReader, WalksUnitsWithinTheFileAndSaysWhyItRefuses) {
   // Random groups are not an image.
   const std::string groups = FitsHeader({"SIMPLE = T", "BITPIX = 8", "NAXIS = 2", "NAXIS1 = 0", "NAXIS2 = 4",
                                          "GROUPS = T", "PCOUNT = 1", "GCOUNT = 2"});
-  const std::pair<Bytes, const char*> cases[] = {
+  CheckRefusals(MakeFitsReader, {
       {ToBytes(FitsHeader({"SIMPLE = T", "BITPIX = 12", "NAXIS = 0"})), "BITPIX 12 is not a sample size"},
       {ToBytes(FitsHeader({"SIMPLE = T", "BITPIX = 8", "NAXIS = 2", "NAXIS1 = 3"})), "NAXIS2 is missing or out of range"},
       {ToBytes(FitsHeader({"SIMPLE = T", "BITPIX = 8", "NAXIS = two"})), "a size card is not a number"},
       {ToBytes(image.substr(0, 400)), "a header is cut short"},
       {ToBytes("SIMPLE  =" + std::string(2880 * 300, ' ')), "a header does not end within 256 blocks"},
-  };
-  for (const auto& [bytes, reason] : cases) EXPECT_EQ(RefusalOf(MakeFitsReader, bytes), reason);
+  });
   // Files of no image are read: image 0 is past their last.
   for (const Bytes& bytes : {ToBytes(groups + data), ReadBytes(IMR_CORPUS "/exiftool/FITS.fits")}) {
     const Described none = DescribeAll(MakeFitsReader, bytes);
@@ -124,7 +123,7 @@ TEST(DicomReader, SaysWhyItRefuses) {
   EXPECT_EQ(RefusalOf(MakeDicomReader, Dicom("1.2.840.10008.1.2.1", size)), "opened");
   Check(DescribeAll(MakeDicomReader, Dicom("1.2.840.10008.1.2.4.90", size + Element(0x28, 0x04, "CS", "CMYK "))).images,
         "encoding=CMYK|Compression=JPEG 2000 lossless");
-  const std::pair<Bytes, const char*> cases[] = {
+  CheckRefusals(MakeDicomReader, {
       {Dicom("1.2.840.10008.1.2.1.99", size), "the data set is deflated"},
       {Dicom("1.2.840.10008.1.2.1", Element(0x08, 0x60, "CS", "OT")), "the data set holds no image (no Rows and Columns)"},
       {ToBytes(std::string(128, '\0') + "DICM" + Element(2, 0x13, "SH", "X")), "the file meta information names no transfer syntax"},
@@ -132,8 +131,7 @@ TEST(DicomReader, SaysWhyItRefuses) {
       {Dicom("1.2.840.10008.1.2.1", "\x08\x00\x15\x11SQ\0\0"s + Le32(0xFFFFFFFF) + "\xFE\xFF\x00\xE0"s + Le32(0xFFFFFFFF)),
        "the data set cannot be walked to its pixel data"},
       {ToBytes(std::string(128, '\0') + "DICN"), ""},
-  };
-  for (const auto& [bytes, reason] : cases) EXPECT_EQ(RefusalOf(MakeDicomReader, bytes), reason);
+  });
 }
 
 // ----------------------------------------------------------------- VICAR
@@ -155,14 +153,13 @@ TEST(VicarReader, ReadsLabels) {
   ASSERT_EQ(r.images.size(), 1u);
   Check(r.images, "columns=40|rows=30|encoding=Multichannel|inks=3|BitsPerSample=16|SampleFormat=signed integer|"
                   "Organization=BIP|ByteOrder=little-endian");
-  const std::pair<Bytes, const char*> cases[] = {
+  CheckRefusals(MakeVicarReader, {
       {ToBytes("LBLSIZE=9x  FORMAT='BYTE'"s), "LBLSIZE is not a number"},
       {Cut(Vicar("NL=2  NS=2", 4096), 100), "the label is longer than the file"},
       {Vicar("FORMAT='BYTE'  NS=20"), "the label gives no image size (NL and NS)"},
       {Vicar("NL=2  NS=2  NB=0"), "the label gives no number of bands (NB)"},
       {Vicar("FORMAT='QUAD'  NL=2  NS=2"), "the sample format 'QUAD' is not known"},
-  };
-  for (const auto& [bytes, reason] : cases) EXPECT_EQ(RefusalOf(MakeVicarReader, bytes), reason);
+  });
 }
 
 // ------------------------------------------------------------------ VIFF
@@ -216,15 +213,14 @@ TEST(ViffReader, ReadsBothByteOrdersAndSaysWhyItRefuses) {
   EXPECT_NEAR(r.images[0].hResolution, 25.4, 0.01);
   EXPECT_NEAR(r.images[0].vResolution, 25.4, 0.01);
   EXPECT_EQ(r.images[1].units, PXC_MU_NONE);  // pixel sizes of 1 m: the default, no resolution
-  const std::pair<Bytes, const char*> cases[] = {
+  CheckRefusals(MakeViffReader, {
       {Viff(3, 6, 4, 1, 1), "the machine dependency 3 is not a byte order"},
       {Viff(2, 0, 4, 1, 1), "the image size 0 x 4 is out of range"},
       {Viff(2, 6, 4, 0, 1), "the header gives 0 bands"},
       {Viff(2, 6, 4, 1, 7), "the data storage type 7 is not known"},
       {Viff(2, 70000, 70000, 1, 1), "the image data is larger than the file"},
       {Cut(Viff(2, 6, 4, 1, 1), 600), "the file ends inside the 1024-byte header"},
-  };
-  for (const auto& [bytes, reason] : cases) EXPECT_EQ(RefusalOf(MakeViffReader, bytes), reason);
+  });
 }
 
 // ------------------------------------------------------------------ VIPS
@@ -255,14 +251,13 @@ TEST(VipsReader, SamplesAgreeWithIdentifyAndVipsheader) {
   Check(DescribeAll(MakeVipsReader, with({{28, 0}, {12, 5}})).images, "encoding=Multichannel|inks=5|alpha=None");
   // More bands than the colour space has colours: alpha.
   Check(DescribeAll(MakeVipsReader, with({{28, 15}, {12, 5}})).images, "encoding=CMYK|inks=4|alpha=Unassociated");
-  const std::pair<Bytes, const char*> cases[] = {
+  CheckRefusals(MakeVipsReader, {
       {with({{4, 0}}), "the image size 0 x 10 is out of range"},
       {with({{12, 0}}), "the header gives 0 bands"},
       {with({{20, 10}}), "the band format 10 is not known"},
       {with({{24, 3}}), "the coding 3 is not known"},
       {Cut(good, 30), "the file ends inside the 64-byte header"},
-  };
-  for (const auto& [bytes, reason] : cases) EXPECT_EQ(RefusalOf(MakeVipsReader, bytes), reason);
+  });
 }
 
 // ------------------------------------------------------------ MIFF / MPC
@@ -296,17 +291,16 @@ TEST(MiffReader, ParsesHeadersAndSaysWhyItRefuses) {
   Check(r.images, "format=MPC|encoding=Gray|alpha=Unassociated|inks=1");
   EXPECT_DOUBLE_EQ(r.images[0].hResolution, 300);
   EXPECT_DOUBLE_EQ(r.images[0].vResolution, 150);
-  const std::pair<std::string, const char*> cases[] = {
-      {"id=ImageMagick columns=4 rows=2\n", "the header is cut short"},
-      {"id=ImageMagick columns=4 rows=2\n:\n", "the header does not end with Ctrl-Z"},
-      {"id=ImageMagick columns=4 rows=2 {open\n:\x1A", "a comment in the header does not end"},
-      {"id=ImageMagick columns=4 rows=2 comment={open\n:\x1A", "a braced value in the header does not end"},
-      {"id=ImageMagick columns=4 rows 2\n:\x1A", "the header holds a word that is not key=value"},
-      {"id=ImageMagick columns=4\n:\x1A", "the header gives no image size"},
-      {"id=ImageMagickX columns=4 rows=2\n:\x1A", "the header's id is not ImageMagick's"},
-      {"id=ImageMagick" + std::string(70000, ' '), "the header does not end within 64 KiB"},
-  };
-  for (const auto& [text, reason] : cases) EXPECT_EQ(RefusalOf(MakeMiffReader, ToBytes(text)), reason) << text;
+  CheckRefusals(MakeMiffReader, {
+      {ToBytes("id=ImageMagick columns=4 rows=2\n"), "the header is cut short"},
+      {ToBytes("id=ImageMagick columns=4 rows=2\n:\n"), "the header does not end with Ctrl-Z"},
+      {ToBytes("id=ImageMagick columns=4 rows=2 {open\n:\x1A"), "a comment in the header does not end"},
+      {ToBytes("id=ImageMagick columns=4 rows=2 comment={open\n:\x1A"), "a braced value in the header does not end"},
+      {ToBytes("id=ImageMagick columns=4 rows 2\n:\x1A"), "the header holds a word that is not key=value"},
+      {ToBytes("id=ImageMagick columns=4\n:\x1A"), "the header gives no image size"},
+      {ToBytes("id=ImageMagickX columns=4 rows=2\n:\x1A"), "the header's id is not ImageMagick's"},
+      {ToBytes("id=ImageMagick" + std::string(70000, ' ')), "the header does not end within 64 KiB"},
+  });
 }
 
 // ------------------------------------------------------------------- PGX
@@ -319,13 +313,27 @@ TEST(PgxReader, ReadsTheHeaderLine) {
   });
   Check(DescribeAll(MakePgxReader, ToBytes("PG LM -12 100 50\n"s + std::string(10000, '\0'))).images,
         "columns=100|rows=50|BitsPerSample=12|SampleFormat=signed integer|ByteOrder=little-endian");
-  const std::pair<std::string, const char*> cases[] = {
-      {"PG ML +0 4 4\n", "the bit depth 0 is out of range"},
-      {"PG ML 8 0 4\n", "the image size 0 x 4 is out of range"},
-      {"PG ML 8 4\n", "the header line \"PG ML 8 4\" cannot be read"},
-      {"PG XY 8 4 4\n", ""},
-  };
-  for (const auto& [text, reason] : cases) EXPECT_EQ(RefusalOf(MakePgxReader, ToBytes(text)), reason) << text;
+  CheckRefusals(MakePgxReader, {
+      {ToBytes("PG ML +0 4 4\n"), "the bit depth 0 is out of range"},
+      {ToBytes("PG ML 8 0 4\n"), "the image size 0 x 4 is out of range"},
+      {ToBytes("PG ML 8 4\n"), "the header line \"PG ML 8 4\" cannot be read"},
+      {ToBytes("PG XY 8 4 4\n"), ""},
+  });
+}
+
+// ----------------------------------------------------- regression inputs
+
+TEST(ScienceRegressionInputs, AreRefusedForTheirReasons) {
+  CheckRegressionRefusals("science", {
+      {"dicom_endless_sequence.dcm", MakeDicomReader, "the data set cannot be walked to its pixel data"},
+      {"fits_bitpix_12.fits", MakeFitsReader, "BITPIX 12 is not a sample size"},
+      {"fits_cut_header.fits", MakeFitsReader, "a header is cut short"},
+      {"miff_unterminated.miff", MakeMiffReader, "a braced value in the header does not end"},
+      {"pgx_bad_line.pgx", MakePgxReader, "the header line \"PG ML 8 4\" cannot be read"},
+      {"vicar_label_past_end.vic", MakeVicarReader, "the label is longer than the file"},
+      {"viff_data_past_end.viff", MakeViffReader, "the image data is larger than the file"},
+      {"vips_band_format_10.vips", MakeVipsReader, "the band format 10 is not known"},
+  });
 }
 
 }  // namespace
