@@ -166,7 +166,7 @@ class ExrReader : public PreparedReader {
         break;  // later parts damaged: the ones read stand
       }
       ImageDescription d;
-      if (std::string problem = Describe(part, field, d); !problem.empty()) {
+      if (std::string problem = DescribePart(part, field, d); !problem.empty()) {
         if (iImages.empty()) return Refuse(problem);
         break;
       }
@@ -182,7 +182,7 @@ class ExrReader : public PreparedReader {
 
  private:
   // The description of a part; an empty string, else why it cannot be read.
-  static std::string Describe(const Part& p, std::uint32_t field, ImageDescription& d) {
+  static std::string DescribePart(const Part& p, std::uint32_t field, ImageDescription& d) {
     if (!p.hasChannels) return "a header has no channel list";
     const Box& box = p.display.set ? p.display : p.data;
     if (!box.set) return "a header has neither a display window nor a data window";

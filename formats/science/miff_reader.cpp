@@ -117,7 +117,9 @@ class MiffReader : public FormatReader {
       if (close == std::string::npos) return false;
       at = close + 1;
     }
-    while (at < r.Size() && IsBlank(r.Text(at, 1)[0])) ++at;
+    const std::size_t blanks = r.Text(at, kMaxHeader).find_first_not_of(" \t\r\n\f\v");
+    if (blanks == std::string::npos) return false;
+    at += blanks;
     const std::string start = r.Text(at, 19);
     if (start.compare(0, 14, "id=ImageMagick") != 0 && start.compare(0, 19, "id=MagickPixelCache") != 0 &&
         start.compare(0, 14, "id=MagickCache") != 0) {
