@@ -72,7 +72,7 @@ Components ComponentsOf(std::uint8_t descriptor) {
 
 const char* TransferName(std::uint8_t code) {
   static const char* const kNames[] = {
-      "user-defined", "printing density", "linear", "logarithmic", "unspecified video", "SMPTE 274M",
+      "user-defined", "printing density", "linear", "logarithmic", "video, not stated", "SMPTE 274M",
       "ITU-R 709-4", "ITU-R 601-5 B or G", "ITU-R 601-5 M", "NTSC composite", "PAL composite",
       "Z linear", "Z homogeneous"};
   return code < std::size(kNames) ? kNames[code] : nullptr;
