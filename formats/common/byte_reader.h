@@ -21,6 +21,14 @@ constexpr std::uint32_t FourCC(const char (&code)[5]) {
          static_cast<std::uint32_t>(static_cast<unsigned char>(code[3]));
 }
 
+// `a * b` into `out`; false when the product exceeds `limit` (a size the
+// file bounds), so that sizes a header declares are never trusted past it.
+inline bool ProductWithin(std::uint64_t a, std::uint64_t b, std::uint64_t limit, std::uint64_t& out) {
+  if (a != 0 && b > limit / a) return false;
+  out = a * b;
+  return out <= limit;
+}
+
 class ByteReader {
  public:
   explicit ByteReader(const ByteSource& source, bool littleEndian = false)

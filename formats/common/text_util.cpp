@@ -1,5 +1,7 @@
 #include "formats/common/text_util.h"
 
+#include <cstdio>
+
 namespace imr::formats {
 
 void AppendUtf8(std::string& out, std::uint32_t code) {
@@ -56,6 +58,12 @@ std::string TrimPadding(std::string text) {
                            text.back() == '\r')) {
     text.pop_back();
   }
+  return text;
+}
+
+std::string DecimalText(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.6g", value);
   return text;
 }
 

@@ -1,5 +1,5 @@
-// Text conversions the readers share: code points and UTF-16 to UTF-8, and
-// the trimming of the padded strings that files store.
+// Text conversions the readers share: code points and UTF-16 to UTF-8, the
+// trimming of the padded strings that files store, and numbers as text.
 #pragma once
 
 #include <cstddef>
@@ -22,5 +22,9 @@ std::string Latin1ToUtf8(const std::string& text);
 
 // `text` up to its first NUL, without trailing blanks, tabs and line ends.
 std::string TrimPadding(std::string text);
+
+// A real number as people write it: at most six significant digits, no
+// trailing zeros ("23.976", "1", "0.5").
+std::string DecimalText(double value);
 
 }  // namespace imr::formats

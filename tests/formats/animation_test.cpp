@@ -54,7 +54,7 @@ TEST(FliReader, TheHeaderDescribesAnAnimationWhoseFramesCannotBeRead) {
 
 // The damaged files kept as regression inputs, and what each gets.
 TEST(FliReader, RegressionInputsGetTheirReasons) {
-  CheckRegressionReasons("animation", {{"cut_header.fli", MakeFliReader, "the header is cut short"},
+  CheckRegressionRefusals("animation", {{"cut_header.fli", MakeFliReader, "the header is cut short"},
                                        {"loop_chunk.flc", MakeFliReader, "opened"}});
   const Described r = DescribeAll(MakeFliReader, Sample("regress/loop_chunk.flc"));
   ASSERT_EQ(r.images.size(), 1u);

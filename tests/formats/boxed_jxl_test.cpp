@@ -77,7 +77,7 @@ TEST(JxlReader, SizeHeadersAndMetadata) {
 
 // Damaged files kept in boxed/regress.
 TEST(JxlReader, DamagedFilesSayWhy) {
-  CheckRefusals({{"boxed/regress/jxl_cut_headers.jxl", MakeJxlReader, "the codestream's headers are cut short or not valid"}});
+  CheckRegressionRefusals("boxed", {{"jxl_cut_headers.jxl", MakeJxlReader, "the codestream's headers are cut short or not valid"}});
 }
 
 }  // namespace

@@ -270,7 +270,7 @@ TEST(HeifReader, CanonRawPreviews) {
   Check(images, "1:columns=160|1:embedded=|2:columns=6000|2:encoding=YCbCr|4:rows=1080|4:Compression=JPEG");
   // no raw track
   const std::string jpegOnly = Box("ftyp", "crx " + Be32(1) + "crx isom") + Box("moov", "");
-  EXPECT_EQ(RefusalOf(MakeHeifReader, jpegOnly), "no raw track gives the sensor size");
+  EXPECT_EQ(Refusal(MakeHeifReader, jpegOnly), "no raw track gives the sensor size");
 }
 
 }  // namespace heif

@@ -180,10 +180,10 @@ TEST(FpxReader, DamagedCompoundDocuments) {
 
 // Damaged files kept in codec/regress.
 TEST(CodecReaders, DamagedFilesSayWhy) {
-  CheckRefusals({
-      {"codec/regress/fpx_directory_loop.fpx", MakeFpxReader, "the directory does not lie within the file"},
-      {"codec/regress/jxr_directory_outside.jxr", MakeJxrReader, "the header's version or directory offset is not valid"},
-      {"codec/regress/bpg_cut_size.bpg", MakeBpgReader, "the file ends inside the picture size"},
+  CheckRegressionRefusals("codec", {
+      {"fpx_directory_loop.fpx", MakeFpxReader, "the directory does not lie within the file"},
+      {"jxr_directory_outside.jxr", MakeJxrReader, "the header's version or directory offset is not valid"},
+      {"bpg_cut_size.bpg", MakeBpgReader, "the file ends inside the picture size"},
   });
 }
 

@@ -61,7 +61,7 @@ TEST(DjvuReader, DocumentsAndDamage) {
 
 // Damaged files kept in document/regress.
 TEST(DjvuReader, DamagedFilesSayWhy) {
-  CheckRefusals({{"document/regress/djvu_dirm_cut.djvu", MakeDjvuReader, "the DIRM chunk is cut short"}});
+  CheckRegressionRefusals("document", {{"djvu_dirm_cut.djvu", MakeDjvuReader, "the DIRM chunk is cut short"}});
 }
 
 }  // namespace

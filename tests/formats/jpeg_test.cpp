@@ -236,7 +236,7 @@ TEST(JpegReader, RejectsStreamsWithoutFrameHeaderAndStubThumbnails) {
   };
   for (const auto& [bytes, reason] : bad) {
     EXPECT_FALSE(DescribeAll(bytes).opened) << reason;
-    EXPECT_EQ(RefusalOf(MakeJpegReader, bytes), reason);
+    EXPECT_EQ(Refusal(MakeJpegReader, bytes), reason);
   }
   // Stray bytes and fill bytes between segments are skipped.
   Bytes stray = {0xFF, 0xD8, 0x00, 0x00, 0xFF, 0xFF, 0xFF};

@@ -394,9 +394,9 @@ TEST(OraReader, RefusesBrokenArchives) {
 
 // Damaged files kept in layered/regress.
 TEST(LayeredReaders, DamagedFilesSayWhy) {
-  CheckRefusals({
-      {"layered/regress/ora_no_directory.ora", MakeOraReader, "the archive has no end of central directory record"},
-      {"layered/regress/psp_cut_attributes.psp", MakePspReader, "the general image attributes block is cut short"},
+  CheckRegressionRefusals("layered", {
+      {"ora_no_directory.ora", MakeOraReader, "the archive has no end of central directory record"},
+      {"psp_cut_attributes.psp", MakePspReader, "the general image attributes block is cut short"},
   });
 }
 

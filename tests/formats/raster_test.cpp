@@ -660,7 +660,7 @@ TEST(RasterReaders, SayWhyTheyRefuseAFileOfTheirFormat) {
 
 // The damaged files kept as regression inputs, and what each gets.
 TEST(RasterReaders, RegressionInputsGetTheirReasons) {
-  CheckRegressionReasons("raster", {
+  CheckRegressionRefusals("raster", {
       {"cut_header.ras", MakeSunReader, "the header is cut short"},
       {"short_data.wbmp", MakeWbmpReader, "the file holds 30 bytes where the header implies 34"},
       {"wrong_size.dib", MakeDibReader, "the file holds 180 bytes where the header implies 208"},

@@ -148,7 +148,7 @@ TEST(RawReaders, RefuseDamagedFiles) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.reason);
-    EXPECT_EQ(RefusalOf(c.make, c.bytes), c.reason);
+    EXPECT_EQ(Refusal(c.make, c.bytes), c.reason);
     EXPECT_FALSE(DescribeAll(c.make, c.bytes).opened);
   }
 }
@@ -170,7 +170,7 @@ TEST(RawReaders, DamagedFilesInRegress) {
     SCOPED_TRACE(c.file);
     const Bytes bytes = ReadBytes(std::string(IMR_TEST_DATA "/formats/raw/regress/") + c.file);
     if (c.checks[0] == '!') {
-      EXPECT_EQ(RefusalOf(c.make, bytes), c.checks + 1);
+      EXPECT_EQ(Refusal(c.make, bytes), c.checks + 1);
       continue;
     }
     const Described r = DescribeAll(c.make, bytes);

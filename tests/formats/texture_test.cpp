@@ -157,7 +157,7 @@ TEST(BlpReader, ReadsDxtAlphaAndTheMipmapsHeld) {
 
 // The damaged files kept as regression inputs, and what each gets.
 TEST(TextureReaders, RegressionInputsGetTheirReasons) {
-  CheckRegressionReasons("texture", {
+  CheckRegressionRefusals("texture", {
       {"swapped_mark.ktx", MakeKtxReader, "the endianness mark is not 0x04030201 in either byte order"},
       {"no_descriptor.ktx2", MakeKtxReader, "the data format descriptor runs past the end of the file"},
       {"cut_header.blp", MakeBlpReader, "the header is cut short"},

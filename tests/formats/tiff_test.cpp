@@ -307,7 +307,7 @@ TEST(TiffReader, RejectsOrSurvivesBrokenStructures) {
   };
   for (const auto& [bytes, reason] : bad) {
     EXPECT_FALSE(DescribeAll(bytes).opened) << reason;
-    EXPECT_EQ(RefusalOf(MakeTiffReader, bytes), reason);
+    EXPECT_EQ(Refusal(MakeTiffReader, bytes), reason);
   }
 
   // A value offset beyond the end leaves the field unread, not the file.
@@ -345,7 +345,7 @@ TEST(TiffReader, DamagedFilesInRegress) {
     ASSERT_TRUE(r.opened);
     Check(r.images, checks);
   }
-  EXPECT_EQ(RefusalOf(MakeTiffReader, ReadBytes(IMR_TEST_DATA "/formats/tiff/regress/cut_in_ifd0.tif")),
+  EXPECT_EQ(Refusal(MakeTiffReader, ReadBytes(IMR_TEST_DATA "/formats/tiff/regress/cut_in_ifd0.tif")),
             "IFD0 at byte 236 has no entries, too many, or is cut short");
 }
 

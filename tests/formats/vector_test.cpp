@@ -173,12 +173,12 @@ TEST(WpgReader, VersionOneAndTwo) {
 
 // Damaged files kept in vector/regress.
 TEST(VectorReaders, DamagedFilesSayWhy) {
-  CheckRefusals({
-      {"vector/regress/emf_short_header.emf", MakeEmfReader, "the header record is cut short"},
-      {"vector/regress/svgz_cut.svgz", MakeSvgReader, "the compressed document cannot be inflated"},
-      {"vector/regress/svg_cut_start_tag.svg", MakeSvgReader, "the <svg> start tag is cut short or malformed"},
-      {"vector/regress/wpg_cut_start.wpg", MakeWpgReader, "the start record is cut short"},
-      {"vector/regress/wmf_placeable_only.wmf", MakeWmfReader, "the file ends inside its headers"},
+  CheckRegressionRefusals("vector", {
+      {"emf_short_header.emf", MakeEmfReader, "the header record is cut short"},
+      {"svgz_cut.svgz", MakeSvgReader, "the compressed document cannot be inflated"},
+      {"svg_cut_start_tag.svg", MakeSvgReader, "the <svg> start tag is cut short or malformed"},
+      {"wpg_cut_start.wpg", MakeWpgReader, "the start record is cut short"},
+      {"wmf_placeable_only.wmf", MakeWmfReader, "the file ends inside its headers"},
   });
 }
 

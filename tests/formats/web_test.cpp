@@ -331,9 +331,9 @@ TEST(MngReader, EmbeddedImagesAndRefusals) {
 
 // Damaged files kept in web/regress.
 TEST(WebReaders, DamagedFilesSayWhy) {
-  CheckRefusals({
-      {"web/regress/mng_cut_mhdr.mng", MakeMngReader, "the first chunk is not a 28-byte MHDR"},
-      {"web/regress/jng_zero_width.jng", MakeJngReader, "the image size 0 x 20 is out of range"},
+  CheckRegressionRefusals("web", {
+      {"mng_cut_mhdr.mng", MakeMngReader, "the first chunk is not a 28-byte MHDR"},
+      {"jng_zero_width.jng", MakeJngReader, "the image size 0 x 20 is out of range"},
   });
 }
 

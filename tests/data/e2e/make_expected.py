@@ -20,7 +20,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 DATA = os.path.dirname(HERE)
 TABLE = os.path.join(HERE, "expected.tsv")
 FAMILIES = ["tiff", "jpeg", "web", "raster", "texture", "animation", "layered", "document", "boxed",
-            "vector", "codec", "raw"]
+            "vector", "codec", "raw", "film", "science"]
 HEADER = ("# file (under tests/data)\timages\tcolumns\trows\txres\tyres\timr\tnote\n"
           "# identify's values: its image count, then the first image's size and resolution\n"
           "# (pixels per inch, 0 when Undefined).  'imr' lists what the library reports\n"

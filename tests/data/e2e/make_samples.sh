@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Writes the end-to-end samples of every format family into the folders
 # beside this script (ImageMagick 6, libtiff-tools, netpbm, Ghostscript,
-# /usr/bin/python3 with Pillow, Inkscape, librsvg2-bin, libjxr-tools,
-# djvulibre-bin and libjxl-tools).  Run it from anywhere; it replaces the files.
+# /usr/bin/python3 with Pillow and astropy, Inkscape, librsvg2-bin,
+# libjxr-tools, djvulibre-bin, libjxl-tools, OpenImageIO's oiiotool, the
+# OpenEXR tools, DCMTK, libvips-tools and exiftool).  Run it from anywhere; it
+# replaces the files.
 set -euo pipefail
 cd "$(dirname "$0")"
-rm -rf tiff jpeg web raster texture animation layered document boxed vector codec raw
-mkdir -p tiff jpeg web raster texture animation layered document boxed vector codec raw
+rm -rf tiff jpeg web raster texture animation layered document boxed vector codec raw film science
+mkdir -p tiff jpeg web raster texture animation layered document boxed vector codec raw film science
 py=/usr/bin/python3
 
 # --- tiff: pages, CMYK, 16-bit grey in centimetres, Group 4, BigTIFF, tiles, orientation
@@ -166,3 +168,40 @@ install -m 644 $corpus/Minolta.mrw raw/minolta_preview.mrw && exiftool -q -overw
 install -m 644 $corpus/FujiFilm.raf raw/fuji_thumbnail.raf && exiftool -q -overwrite_original "-ThumbnailImage<=raw/thumb.jpg" raw/fuji_thumbnail.raf
 install -m 644 $corpus/SigmaDP2.x3f raw/sigma_thumbnail.x3f && exiftool -q -overwrite_original "-ThumbnailImage<=raw/thumb.jpg" raw/sigma_thumbnail.x3f
 rm raw/thumb.jpg raw/preview.jpg
+
+# --- film: DPX (both byte orders), Cineon, OpenEXR (tiles, data window, parts), Radiance HDR
+convert -size 20x10 gradient:red-blue -depth 10 DPX:film/rgb10.dpx
+oiiotool --create 12x8 4 -d uint8 -o film/rgba_lsb.dpx
+convert -size 18x9 gradient:red-blue -depth 10 CIN:film/rgb.cin
+convert -size 20x10 gradient:red-blue EXR:film/rgb_half.exr
+oiiotool --create 40x30 3 -d half --tile 16 16 --compression zip -o film/tiled_zip.exr
+oiiotool --create 30x20 4 -d half --fullsize 40x30+0+0 --origin +5+4 -o film/windows.exr
+oiiotool --create 20x10 3 -d float --compression piz -o film/part2.exr
+exrmultipart -combine -i film/rgb_half.exr film/part2.exr -o film/multipart.exr >/dev/null && rm film/part2.exr
+convert -size 20x10 gradient:red-blue HDR:film/rgb_rle.hdr
+oiiotool --create 7x5 3 -d float -o film/flat.hdr
+
+# --- science: FITS, DICOM, VICAR, VIFF, VIPS, MIFF, MPC, PGX
+convert -size 20x10 gradient: FITS:science/gray16.fits
+$py -c "
+import numpy as np
+from astropy.io import fits
+fits.PrimaryHDU(np.zeros((3, 10, 20), dtype=np.float32)).writeto('science/cube.fits')
+fits.HDUList([fits.PrimaryHDU(), fits.ImageHDU(np.zeros((7, 9), dtype=np.uint8)),
+              fits.ImageHDU(np.zeros((5, 6), dtype=np.float64))]).writeto('science/extensions.fits')"
+convert -size 20x10 gradient:red-blue -quality 90 science/dcm.jpg
+img2dcm science/dcm.jpg science/jpeg.dcm && dcmodify -nb -i "(0028,0030)=0.5\\0.25" science/jpeg.dcm && rm science/dcm.jpg
+convert -size 16x12 gradient:red-blue BMP3:science/dcm.bmp
+img2dcm -i BMP science/dcm.bmp science/rgb.dcm && dcmconv +ti science/rgb.dcm science/rgb_implicit.dcm && rm science/dcm.bmp
+convert -size 20x10 gradient: VICAR:science/gray.vicar
+convert -size 20x10 gradient:red-blue VIFF:science/rgb.viff
+convert -size 8x6 xc:red -size 5x4 xc:blue VIFF:science/two.viff
+convert -size 20x10 gradient:red-blue VIPS:science/rgb_msb.vips
+convert -size 24x16 gradient:red-blue -density 300 -units PixelsPerInch science/vips.png
+vips copy science/vips.png science/native_300dpi.vips && rm science/vips.png
+convert -size 20x10 gradient:red-blue -density 40 -units PixelsPerCentimeter MIFF:science/rgb_cm.miff
+convert -size 8x6 xc:red \( -size 5x4 xc:blue \) \( -size 7x3 gradient: -colorspace Gray \) MIFF:science/three.miff
+convert -size 9x5 gradient:red-blue -colors 4 \( -size 3x3 xc:green -compress Zip \) MIFF:science/palette_zip.miff
+convert -size 9x5 gradient:red-blue -compress RLE \( -size 4x4 xc:red \) MIFF:science/rle_two.miff
+convert -size 20x10 gradient:red-blue MPC:science/rgb.mpc && rm science/rgb.cache
+convert -size 20x10 gradient: PGX:science/gray16.pgx
