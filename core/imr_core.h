@@ -415,6 +415,7 @@ class IMR_TCore : public ZQ_TObject, protected IMR_TTicketAccess {
                         IMR_TImageTypes types);
   struct UpdateRun;
   static void RaiseTicket(PXC_TImageTicket& ticket, PXC_TFillLevel level, UpdateRun& run);
+  static void KeepRefusal(const PXC_TImageTicket& before, PXC_TImageTicket& ticket);
   // The image number a ticket describes: its 8-bit position, or the full
   // number kept beside it (Internal "imr_image") for images past 255.
   static std::uint32_t ImageNumber(PXC_TImageTicket& ticket);

@@ -38,6 +38,22 @@ struct IMR_TCore::UpdateRun {
   }
 };
 
+// Why a reader declined the file is a fact of its bytes: the raise asks only
+// the plugins after that reader, so the reason comes over from the ticket
+// raised, first among the details as a fresh description has it, while the
+// file is the one it was given for.
+void IMR_TCore::KeepRefusal(const PXC_TImageTicket& before, PXC_TImageTicket& ticket) {
+  const ZQ_TAny* refusal = before.ExtendedInfo().ValueOfKey(IMR_kRefusalKey);
+  if (refusal == nullptr || ticket.ExtendedInfo().HasKey(IMR_kRefusalKey) ||
+      !ticket.FileFacts().SameFile(before.FileFacts())) {
+    return;
+  }
+  ZQ_TDict details;
+  details.Add(IMR_kRefusalKey, *refusal);
+  for (const ZQ_TDict::Entry& entry : ticket.ExtendedInfo()) details.Add(entry.key, entry.value);
+  ExtendedInfo(ticket) = details;
+}
+
 void IMR_TCore::UpdateImageTicket(PXC_TImageTicket& ticket, PXC_TFillLevel level) {
   UpdateRun run;
   RaiseTicket(ticket, level, run);
@@ -91,6 +107,7 @@ void IMR_TCore::RaiseTicket(PXC_TImageTicket& ticket, PXC_TFillLevel level, Upda
         ticket.FileFormat() != before.FileFormat()) {
       IMR_THROW(IMR_EPluginCannotUpdateTicket);
     }
+    KeepRefusal(before, ticket);
     // Still the work of the core that first described it.
     SetCreatorId(ticket, before.CreatorId());
     if (restore) {

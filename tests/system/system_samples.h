@@ -1,6 +1,6 @@
 // The real files the system tests run every road over: the corpus of files
-// written by other programs and the end-to-end samples of every format
-// family, copied into a temporary folder so that the result cache can write
+// written by other programs, the end-to-end samples of every format family
+// and the damaged files kept as regression inputs, copied into a temporary folder so that the result cache can write
 // beside them.
 #pragma once
 
