@@ -229,6 +229,20 @@ void LogReadFailure(const ZQ_TURL& url, const std::exception_ptr& failure) {
   }
 }
 
+// Whether the tickets come from one write: each write stamps its tickets'
+// facts with its own moment, and two writers at once may leave one's lists
+// beside the other's.
+bool OneWrite(const PXC_TImageProxy& proxy) {
+  const ZQ_TTime* stamp = nullptr;
+  for (std::uint32_t i = 0; i < proxy.Entries(); ++i) {
+    const ZQ_TFileFacts& facts = proxy.TicketAt(i).FileFacts();
+    if (!facts.exists) continue;
+    if (stamp != nullptr && facts.examined != *stamp) return false;
+    stamp = &facts.examined;
+  }
+  return true;
+}
+
 // Fills `proxy` from a record that holds `types`; false when the record is
 // not one of this file's or not complete enough to answer.  Throws on a
 // damaged record.
@@ -289,7 +303,7 @@ bool ReadRecord(PXC_TMetadata& metadata, const ZQ_TArray& record, const ZQ_TURL&
   // second list is gone) the selected one may be missing: the first main
   // image answers instead.
   if (chosen < 0) chosen = proxy.Entries() > 0 ? 0 : -1;
-  if (chosen < 0) return false;
+  if (chosen < 0 || !OneWrite(proxy)) return false;
   proxy.SetURL(Expect<ZQ_TURL>(record[1], "URL"));
   proxy.Select(static_cast<std::uint32_t>(chosen));
   return proxy.Selected()->IsTicketValid();
