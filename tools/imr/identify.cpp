@@ -181,7 +181,12 @@ int RunIdentify(const IdentifyOptions& options) {
   PathSource source(options.paths, options.filesFrom, options.recursive);
   const Describer describer(options);
   Printer printer;
-  const unsigned int jobs = options.jobs ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
+  unsigned int jobs = options.jobs ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
+  // Named files only: no more threads than files (one file is described
+  // inline, without starting a thread).
+  if (!options.recursive && options.filesFrom.empty()) {
+    jobs = static_cast<unsigned int>(std::clamp<std::size_t>(options.paths.size(), 1, jobs));
+  }
   if (jobs == 1) {
     RunInline(source, describer, printer);
   } else {
