@@ -520,29 +520,13 @@ struct IMR_TMagic::Compiled {
   };
   std::uint64_t version = 0;
   std::vector<Item> items;
+  std::size_t missing = 0;  // items whose entry is not in the table and not known absent
 };
 
-namespace {
-
-// The compiled entry of `name` in the current snapshot, or null.
-std::shared_ptr<const CompiledEntry> CurrentEntry(const ZQ_TString& name) {
-  const std::shared_ptr<const Snapshot> current = TheTables().Current();
-  auto found = current->entries.find(name.Std());
-  return found == current->entries.end() ? nullptr : found->second;
-}
-
-// How many missing entries are built at once.
-constexpr std::size_t kEntryBatch = 32;
-
-}  // namespace
-
-void IMR_TMagic::AddMissingEntries(const Compiled& compiled, std::size_t from) {
-  const std::shared_ptr<const Snapshot> current = TheTables().Current();
+void IMR_TMagic::AddMissingEntries(const Compiled& compiled) {
   std::vector<std::pair<ZQ_TString, ZQ_TList>> built;
-  for (std::size_t i = from; i < compiled.items.size() && built.size() < kEntryBatch; ++i) {
-    const Compiled::Item& item = compiled.items[i];
+  for (const Compiled::Item& item : compiled.items) {
     if (item.entry != nullptr || (item.absent && StillAbsent(*item.absent))) continue;
-    if (current->entries.count(item.name.Std()) != 0) continue;
     IMR_TMagicProvider provider;
     try {
       provider = MagicByName(item.name);
@@ -633,6 +617,7 @@ std::shared_ptr<const IMR_TMagic::Compiled> IMR_TMagic::CompiledSelection() cons
     if (auto absent = snapshot->absent.find(compiled.name.Std()); absent != snapshot->absent.end()) {
       compiled.absent = absent->second;
     }
+    if (compiled.entry == nullptr && !compiled.absent) ++fresh->missing;
     fresh->items.push_back(std::move(compiled));
   }
   std::lock_guard lock(iCompiledMutex);
@@ -643,7 +628,11 @@ std::shared_ptr<const IMR_TMagic::Compiled> IMR_TMagic::CompiledSelection() cons
 IMR_TPluginStatus IMR_TMagic::ImageInfo(const PXC_IBuffer& buffer, PXC_TImageTicket& ticket,
                                         PXC_TFillLevel level, unsigned int index,
                                         IMR_TImageTypes) {
-  const std::shared_ptr<const Compiled> compiled = CompiledSelection();
+  std::shared_ptr<const Compiled> compiled = CompiledSelection();
+  if (compiled->missing > 0) {
+    AddMissingEntries(*compiled);
+    compiled = CompiledSelection();
+  }
   if (IMR_Tracing(0x04)) {
     const std::size_t entries = TheTables().Current()->entries.size();
     IMR_TRACE(0x10, "IMR_TMagic::MagicEntries(%zu)\n", entries);
@@ -660,31 +649,22 @@ IMR_TPluginStatus IMR_TMagic::ImageInfo(const PXC_IBuffer& buffer, PXC_TImageTic
   const std::uint8_t* data = nullptr;  // the buffer's bytes, once an unrolled test needs them
   std::size_t size = 0;
   bool dataRead = false;
-  for (std::size_t position = 0; position < compiled->items.size(); ++position) {
-    const Compiled::Item& item = compiled->items[position];
+  for (const Compiled::Item& item : compiled->items) {
     const CompiledEntry* entry = item.entry.get();
     std::shared_ptr<const CompiledEntry> added;  // keeps a lazily added entry alive
     try {
       if (entry == nullptr) {
         if (item.absent && StillAbsent(*item.absent)) continue;
-        // Entries are built when the walk first reaches them, a batch at a
-        // time, so that a file named by an early entry does not wait for the
-        // whole table; one that cannot be built is added alone, failing here.
-        added = CurrentEntry(item.name);
-        if (added == nullptr) {
-          AddMissingEntries(*compiled, position);
-          added = CurrentEntry(item.name);
+        try {
+          AddMagicEntry(item.name, MagicByName(item.name)());
+        } catch (const PXC_EDynamicLoaderNoSuchCreator&) {
+          TheTables().Publish([&](Snapshot& next) { next.absent[item.name.Std()] = AbsentNow(); });
+          continue;
         }
-        if (added == nullptr) {
-          try {
-            AddMagicEntry(item.name, MagicByName(item.name)());
-          } catch (const PXC_EDynamicLoaderNoSuchCreator&) {
-            TheTables().Publish([&](Snapshot& next) { next.absent[item.name.Std()] = AbsentNow(); });
-            continue;
-          }
-          added = CurrentEntry(item.name);
-          if (added == nullptr) continue;
-        }
+        const std::shared_ptr<const Snapshot> current = TheTables().Current();
+        auto found = current->entries.find(item.name.Std());
+        if (found == current->entries.end()) continue;
+        added = found->second;
         entry = added.get();
       }
       if (tracingItems) IMR_TRACE(0x10, "IMR_TMagic::ImageInfo trying match %s\n", item.name.Narrow());

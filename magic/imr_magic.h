@@ -79,10 +79,10 @@ class IMR_TMagic : public IMR_TPlugin {
 
  private:
   std::shared_ptr<const Compiled> CompiledSelection() const;
-  // Adds at once up to a batch of the entries of `compiled`, from item
-  // `from` on, that the table lacks, whose providers can be found and whose
-  // texts parse; the others are met one by one as the selection is walked.
-  static void AddMissingEntries(const Compiled& compiled, std::size_t from);
+  // Adds at once the entries of `compiled` the table lacks, whose providers
+  // can be found and whose texts parse; the others are met one by one as
+  // the selection is walked.
+  static void AddMissingEntries(const Compiled& compiled);
   // The chains of a provider table.  A text the parser refuses ends the
   // table there; its failure is kept beside the chains built before it.
   static ZQ_TList BuildChains(IMR_TMagicTable table, std::exception_ptr& failure);
