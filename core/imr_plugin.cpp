@@ -5,16 +5,6 @@
 namespace {
 const ZQ_TString kPluginKind("IMR_TPlugin");
 const ZQ_TString kExtListKind("IMR_TPluginExtMap");
-
-// The function registered under (kind, name), loading its module on demand.
-PXC_TDynamicLoader::Function FunctionByName(const ZQ_TString& kind, const ZQ_TString& name) {
-  try {
-    return PXC_TDynamicLoader::sLoader.Creator(kind, name);
-  } catch (const PXC_EDynamicLoaderNoSuchCreator&) {
-    PXC_TDynamicLoader::sLoader.LoadPluginByName(kind, name);
-    return PXC_TDynamicLoader::sLoader.Creator(kind, name);
-  }
-}
 }  // namespace
 
 bool IMR_IPlugin::IsSafePlugin(PXC_TFillLevel) const { return false; }
@@ -39,11 +29,11 @@ void IMR_TPlugin::RegisterExtList(const ZQ_TString& name, IMR_TPluginExtList ext
 }
 
 IMR_TPluginCreator IMR_TPlugin::CreatorByName(const ZQ_TString& name) {
-  return reinterpret_cast<IMR_TPluginCreator>(FunctionByName(kPluginKind, name));
+  return reinterpret_cast<IMR_TPluginCreator>(PXC_TDynamicLoader::sLoader.LoadedCreator(kPluginKind, name));
 }
 
 IMR_TPluginExtList IMR_TPlugin::ExtListByName(const ZQ_TString& name) {
-  return reinterpret_cast<IMR_TPluginExtList>(FunctionByName(kExtListKind, name));
+  return reinterpret_cast<IMR_TPluginExtList>(PXC_TDynamicLoader::sLoader.LoadedCreator(kExtListKind, name));
 }
 
 ZQ_TObject* IMR_TPluginUnknown::ZQ_Create() { return new IMR_TPluginUnknown(ZQ_TString()); }

@@ -439,12 +439,7 @@ void IMR_TMagic::RegisterMagic(const ZQ_TString& name, IMR_TMagicProvider provid
 
 IMR_TMagicProvider IMR_TMagic::MagicByName(const ZQ_TString& name) {
   IMR_TRACE(0x04, "IMR_TMagic::MagicByName(name=%s)\n", name.Narrow());
-  try {
-    return reinterpret_cast<IMR_TMagicProvider>(PXC_TDynamicLoader::sLoader.Creator(kMatchKind, name));
-  } catch (const PXC_EDynamicLoaderNoSuchCreator&) {
-    PXC_TDynamicLoader::sLoader.LoadPluginByName(kMatchKind, name);
-    return reinterpret_cast<IMR_TMagicProvider>(PXC_TDynamicLoader::sLoader.Creator(kMatchKind, name));
-  }
+  return reinterpret_cast<IMR_TMagicProvider>(PXC_TDynamicLoader::sLoader.LoadedCreator(kMatchKind, name));
 }
 
 void IMR_TMagic::UpdateDefaultSelection(const ZQ_TString& name) {

@@ -43,18 +43,27 @@ void PXC_TDynamicLoader::RegisterCreator(const ZQ_TString& kind, const ZQ_TStrin
   iGeneration.fetch_add(1, std::memory_order_acq_rel);
 }
 
+PXC_TDynamicLoader::Function PXC_TDynamicLoader::FindCreator(const ZQ_TString& kind,
+                                                             const ZQ_TString& name) const {
+  std::shared_lock lock(iMutex);
+  auto found = iKinds.find(kind.View());
+  if (found == iKinds.end()) return nullptr;
+  auto entry = found->second.find(name.View());
+  return entry == found->second.end() ? nullptr : entry->second.function;
+}
+
 PXC_TDynamicLoader::Function PXC_TDynamicLoader::Creator(const ZQ_TString& kind,
                                                          const ZQ_TString& name) const {
-  {
-    std::shared_lock lock(iMutex);
-    auto found = iKinds.find(kind.View());
-    if (found != iKinds.end()) {
-      auto entry = found->second.find(name.View());
-      if (entry != found->second.end()) return entry->second.function;
-    }
-  }
+  if (Function function = FindCreator(kind, name)) return function;
   ZQ_THROW(PXC_EDynamicLoaderNoSuchCreator,
            ZQ_TString::Format("No creator %%s of kind %s", kind.Narrow()), name);
+}
+
+PXC_TDynamicLoader::Function PXC_TDynamicLoader::LoadedCreator(const ZQ_TString& kind,
+                                                               const ZQ_TString& name) {
+  if (Function function = FindCreator(kind, name)) return function;
+  LoadPluginByName(kind, name);
+  return Creator(kind, name);
 }
 
 ZQ_TDict PXC_TDynamicLoader::PluginsFromCfs(const ZQ_TString& kind) const {

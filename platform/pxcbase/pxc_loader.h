@@ -36,6 +36,12 @@ class PXC_TDynamicLoader : public ZQ_TObject {
   // The function filed under (kind, name); PXC_EDynamicLoaderNoSuchCreator
   // when there is none.  Safe to call from many threads.
   Function Creator(const ZQ_TString& kind, const ZQ_TString& name) const;
+  // Likewise, null when there is none.
+  Function FindCreator(const ZQ_TString& kind, const ZQ_TString& name) const;
+  // The function filed under (kind, name), loading the module configured
+  // for it first when it is not registered yet; PXC_EDynamicLoaderNoSuchCreator
+  // when there is still none.
+  Function LoadedCreator(const ZQ_TString& kind, const ZQ_TString& name);
   // Loads the module that the configuration names for (kind, name), once.
   // False when none is configured or its file is not on the search path
   // (reported once on the log); PXC_EDynamicLoaderNoSuchPlugin with the
