@@ -313,12 +313,12 @@ const PXC_IBuffer& PXC_TBuffer::Reserve(std::uint64_t position, std::uint64_t le
   return *iReservation;
 }
 
-ZQ_TFileInfo PXC_TBuffer::Facts() const {
+ZQ_TFileInfo PXC_TBuffer::Facts(bool digest) const {
   if (!iSource) return ZQ_TFileInfo();
   ZQ_TFileFacts facts = iSource->Facts();
   facts.size = iLength;
-  facts.hasDigest = true;
-  facts.digest = PXC_WindowDigest(*this);
+  facts.hasDigest = digest;
+  if (digest) facts.digest = PXC_WindowDigest(*this);
   return ZQ_TFileInfo(URL(), facts);
 }
 

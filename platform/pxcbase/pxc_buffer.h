@@ -70,8 +70,9 @@ class PXC_TBuffer : public ZQ_TObject, public virtual PXC_IBuffer {
   std::size_t Read(std::uint64_t position, void* out, std::size_t count) const override;
 
   // The facts of the window's file as they were when it was opened, named
-  // URL(), with the window's length as size and the window's digest.
-  ZQ_TFileInfo Facts() const;
+  // URL(), with the window's length as size and, when `digest`, the
+  // window's digest.
+  ZQ_TFileInfo Facts(bool digest = true) const;
 
   // Reserves `length` bytes from `position` of the window, reads them all and
   // returns them; the range must lie within the window.  Replaces an earlier
