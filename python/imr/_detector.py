@@ -11,8 +11,9 @@ from imr._native import LEVEL_MAX, LEVEL_MIN, LIB, OPEN_NO_CACHE, TYPES_ALL, For
 
 # Paths a worker thread of identify_many describes in one go: enough to keep
 # the hand-overs between threads rare, few enough to yield the first results
-# soon.
-_BATCH = 32
+# soon (3,000 files on 2 threads: 32 a batch took 1.41x the command, 256
+# took 1.19x).
+_BATCH = 256
 
 
 def _path(path):
