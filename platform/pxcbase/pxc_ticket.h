@@ -73,8 +73,10 @@ class PXC_TImageTicket : public ZQ_TObject,
 
   // True while the file is the one whose facts were recorded when it was set:
   // same device, inode, size and modification time, and, once anything has
-  // touched the file after it was examined, the same digest of its bytes.
-  // False when no facts were recorded or the file is gone.
+  // touched the file after it was examined, the same digest of its bytes
+  // (false then when no digest was taken: the core takes one only for a
+  // description it may store in the cache).  False when no facts were
+  // recorded or the file is gone.
   bool IsTicketValid() const;
   // Appends the files this image needs: each external reference (a text or a
   // PXC_TReference), as a ZQ_TURL resolved against the ticket's file when

@@ -113,6 +113,19 @@ TEST_F(Cache, OnlyCacheableRunsWriteRecords) {
   EXPECT_TRUE(HasRecord(url));
 }
 
+// The digest of a file's bytes is taken for a description that may be
+// stored, whose record it guards, and for no other.
+TEST_F(Cache, OnlyStorableDescriptionsTakeTheDigest) {
+  const ZQ_TURL url = Write("a.imrt", {Img("0")});
+  auto digested = [](const PXC_TImageProxy& proxy) { return proxy.Selected()->FileFacts().hasDigest; };
+  EXPECT_FALSE(digested(Describe(url, PXC_FL_GEOMETRY)));
+  {
+    CacheSwitches off(false, false);
+    EXPECT_FALSE(digested(Describe(url)));
+  }
+  EXPECT_TRUE(digested(Describe(url)));
+}
+
 // A record serves the types it was written for and their subsets; read for
 // main images only, it gives those, or all when the selected one is not one.
 TEST_F(Cache, ARecordServesItsTypesAndTheirSubsets) {
