@@ -2,6 +2,7 @@
 #include "magic/imr_magic.h"
 
 #include <algorithm>
+#include <bitset>
 #include <chrono>
 #include <exception>
 #include <iostream>
@@ -74,6 +75,11 @@ bool FailsEarly(const Head& head, const std::uint8_t* data, std::size_t size) {
 struct CompiledEntry {
   ZQ_TList chains;
   std::vector<Head> heads;
+  // The first bytes with which one of the chains may pass, unless every
+  // chain may whatever the first byte is: most files are ruled out by one
+  // look-up instead of a walk over the heads.
+  bool anyFirstByte = false;
+  std::bitset<256> firstBytes;
 };
 
 // A name no provider served: looked up again once a creator is registered or
@@ -107,6 +113,17 @@ std::shared_ptr<const CompiledEntry> Compile(const ZQ_TAny& value) {
   for (const ZQ_TList::Entry& chain : entry->chains) {
     if (const IMR_TMatch* head = chain.value.DynamicCast<IMR_TMatch>()) {
       entry->heads.push_back(Unrolled(head));
+    }
+  }
+  for (const Head& head : entry->heads) {
+    const Head::Test* first = std::find_if(head.test, head.test + head.tests,
+                                           [](const Head::Test& test) { return test.offset == 0; });
+    if (first == head.test + head.tests) {
+      entry->anyFirstByte = true;
+      break;
+    }
+    for (unsigned byte = 0; byte < 256; ++byte) {
+      if ((byte & first->mask) == first->value) entry->firstBytes.set(byte);
     }
   }
   return entry;
@@ -663,6 +680,14 @@ IMR_TPluginStatus IMR_TMagic::ImageInfo(const PXC_IBuffer& buffer, PXC_TImageTic
         entry = added.get();
       }
       if (tracingItems) IMR_TRACE(0x10, "IMR_TMagic::ImageInfo trying match %s\n", item.name.Narrow());
+      if (!entry->anyFirstByte) {
+        if (!dataRead) {
+          data = buffer.Data();
+          size = buffer.Size();
+          dataRead = true;
+        }
+        if (data != nullptr && size > 0 && !entry->firstBytes.test(data[0])) continue;
+      }
       for (const Head& head : entry->heads) {
         if (head.tests > 0) {
           if (!dataRead) {
