@@ -405,8 +405,9 @@ class IMR_TCore : public ZQ_TObject, protected IMR_TTicketAccess {
                                       const PXC_IBuffer* buffer, PXC_TImrLink* link,
                                       bool& recognized) const;
   [[noreturn]] static void ThrowNotRecognized(const ZQ_TURL& url);
-  // Whether a description so asked for is stored in the file's cache record.
-  bool MayWriteCache(bool cacheable, PXC_TFillLevel level, IMR_TImageTypes types) const;
+  // Whether a description so asked for is stored in the file's cache record
+  // (when its plugins leave it cacheable).
+  bool MayWriteCache(PXC_TFillLevel level, IMR_TImageTypes types) const;
   void ResolveEmbedded(PXC_TImageTicket& ticket, PXC_TBuffer& buffer, PXC_TImageProxy& proxy,
                        const ZQ_TURL& url, PXC_TFillLevel level, const ZQ_TFileInfo& facts,
                        bool& cacheable) const;

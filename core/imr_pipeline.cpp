@@ -46,9 +46,9 @@ void IMR_TCore::PrepareTicket(PXC_TImageTicket& ticket, const ZQ_TURL& url,
   SetFillLevel(ticket, PXC_FL_FILE);
 }
 
-bool IMR_TCore::MayWriteCache(bool cacheable, PXC_TFillLevel level, IMR_TImageTypes types) const {
-  return sWriteToCache && iStrategy != IMR_CS_NONE && cacheable && types <= 7 &&
-         level >= PXC_FL_ALL_IMAGES && PXC_TNameSearch::IsDefaultCfg();
+bool IMR_TCore::MayWriteCache(PXC_TFillLevel level, IMR_TImageTypes types) const {
+  return sWriteToCache && iStrategy != IMR_CS_NONE && types <= 7 && level >= PXC_FL_ALL_IMAGES &&
+         PXC_TNameSearch::IsDefaultCfg();
 }
 
 const ZQ_TListKey* IMR_TCore::FillUpImageProxy(bool clear, PXC_TImageProxy& proxy,
@@ -84,8 +84,8 @@ const ZQ_TListKey* IMR_TCore::FillUpImageProxy(bool clear, PXC_TImageProxy& prox
     // The digest of the bytes (a read of the file's tail and a pass over both
     // ends) is taken only for a description that may be stored: it tells a
     // record from a rewrite that kept the file's other facts.
-    const ZQ_TFileInfo fileFacts =
-        facts.URL().IsEmpty() ? run.Facts(MayWriteCache(cacheable, level, types)) : facts;
+    const bool storable = cacheable && MayWriteCache(level, types);
+    const ZQ_TFileInfo fileFacts = facts.URL().IsEmpty() ? run.Facts(storable) : facts;
 
     PXC_TImageTicket ticket;
     PrepareTicket(ticket, url, fileFacts, link);
@@ -137,7 +137,7 @@ const ZQ_TListKey* IMR_TCore::FillUpImageProxy(bool clear, PXC_TImageProxy& prox
       }
     }
     proxy.SetSelectedKey(&result);
-    if (MayWriteCache(cacheable, level, types)) IMR_SetImageProxyCache(proxy, types, iStrategy);
+    if (storable && cacheable) IMR_SetImageProxyCache(proxy, types, iStrategy);
   } catch (const PXC_EBuffer& error) {
     IMR_THROW_DATA(IMR_EPluginCannotReadFile, "IMR_EPluginCannotReadFile",
                    ZQ_TAny(static_cast<const ZQ_IPackable&>(error)));

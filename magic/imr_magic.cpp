@@ -661,6 +661,12 @@ IMR_TPluginStatus IMR_TMagic::ImageInfo(const PXC_IBuffer& buffer, PXC_TImageTic
   const std::uint8_t* data = nullptr;  // the buffer's bytes, once an unrolled test needs them
   std::size_t size = 0;
   bool dataRead = false;
+  auto readData = [&] {
+    if (dataRead) return;
+    data = buffer.Data();
+    size = buffer.Size();
+    dataRead = true;
+  };
   for (const Compiled::Item& item : compiled->items) {
     const CompiledEntry* entry = item.entry.get();
     std::shared_ptr<const CompiledEntry> added;  // keeps a lazily added entry alive
@@ -681,20 +687,12 @@ IMR_TPluginStatus IMR_TMagic::ImageInfo(const PXC_IBuffer& buffer, PXC_TImageTic
       }
       if (tracingItems) IMR_TRACE(0x10, "IMR_TMagic::ImageInfo trying match %s\n", item.name.Narrow());
       if (!entry->anyFirstByte) {
-        if (!dataRead) {
-          data = buffer.Data();
-          size = buffer.Size();
-          dataRead = true;
-        }
+        readData();
         if (data != nullptr && size > 0 && !entry->firstBytes.test(data[0])) continue;
       }
       for (const Head& head : entry->heads) {
         if (head.tests > 0) {
-          if (!dataRead) {
-            data = buffer.Data();
-            size = buffer.Size();
-            dataRead = true;
-          }
+          readData();
           if (data != nullptr && FailsEarly(head, data, size)) continue;
         }
         const IMR_TMatch* chain = head.chain;
