@@ -6,6 +6,7 @@
 //   IMR_CACHE_SEC  all other tickets, in proxy order
 // A record that cannot be used is removed, so the next run writes a new one.
 // Failures to write or remove a record are logged once per reason.
+#include <algorithm>
 #include <atomic>
 #include <exception>
 #include <memory>
@@ -13,15 +14,26 @@
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "core/imr_core.h"
 #include "core/imr_core_private.h"
 
 namespace {
 
-const wchar_t kRecordKey[] = L"IMR_CACHE_IT";
-const wchar_t kPrimaryKey[] = L"IMR_CACHE_PRI";
-const wchar_t kSecondaryKey[] = L"IMR_CACHE_SEC";
+// The keys, made once: every cache read names them.
+const ZQ_TString& RecordKey() {
+  static const ZQ_TString* const key = new ZQ_TString("IMR_CACHE_IT");
+  return *key;
+}
+const ZQ_TString& PrimaryKey() {
+  static const ZQ_TString* const key = new ZQ_TString("IMR_CACHE_PRI");
+  return *key;
+}
+const ZQ_TString& SecondaryKey() {
+  static const ZQ_TString* const key = new ZQ_TString("IMR_CACHE_SEC");
+  return *key;
+}
 const wchar_t kOldKey[] = L"IMR_CACHE";
 constexpr unsigned int kRecordVersion = 1024;
 
@@ -62,36 +74,6 @@ bool IsProxyCacheable(const PXC_TImageProxy& proxy, IMR_TCacheStrategy strategy)
   } catch (...) {
     return true;
   }
-}
-
-// Takes ownership of what the metadata store returned.
-std::unique_ptr<ZQ_TObject> Owned(ZQ_TObject* object) { return std::unique_ptr<ZQ_TObject>(object); }
-
-template <class T>
-const T& Expect(const ZQ_TAny& value, const char* what) {
-  const T* typed = value.DynamicCast<T>();
-  if (typed == nullptr) {
-    IMR_THROW_DATA(PXC_EMetadataCouldNotRead, "The cache record holds a wrong %s", ZQ_TString(what));
-  }
-  return *typed;
-}
-
-template <class T>
-const T* ExpectObject(const ZQ_TObject* object, const char* what) {
-  if (object == nullptr) return nullptr;
-  const T* typed = ZQ_DynamicCast<T>(object);
-  if (typed == nullptr) {
-    IMR_THROW_DATA(PXC_EMetadataCouldNotRead, "The cache record holds a wrong %s", ZQ_TString(what));
-  }
-  return typed;
-}
-
-const PXC_TImageTicket& TicketAt(const ZQ_TList& list, std::uint32_t index) {
-  if (index >= list.Entries()) {
-    IMR_THROW_DATA(PXC_EMetadataCouldNotRead, "The cache record holds %s too few tickets",
-                   ZQ_TString("a list with"));
-  }
-  return Expect<PXC_TImageTicket>(list[index], "ticket");
 }
 
 }  // namespace
@@ -137,7 +119,8 @@ bool FirstOfItsKind(const ZQ_EException& error) {
 // logged, and the record keeps failing the same test.
 void RemoveRecord(PXC_TMetadata& metadata, const ZQ_TURL& url) {
   try {
-    for (const wchar_t* key : {kOldKey, kRecordKey, kPrimaryKey, kSecondaryKey}) {
+    for (const ZQ_TString& key :
+         {ZQ_TString(kOldKey), RecordKey(), PrimaryKey(), SecondaryKey()}) {
       metadata.RemoveKey(key);
     }
   } catch (const PXC_EMetadataFileDoesNotExist&) {
@@ -190,10 +173,10 @@ void IMR_TCore::IMR_SetImageProxyCache(const PXC_TImageProxy& proxy, IMR_TImageT
     }
     record[3] = ZQ_TAny(flags);
     record[4] = ZQ_TAny(kRecordVersion);
-    using Key = std::pair<const wchar_t*, const ZQ_IPackable*>;
-    for (const Key& key : {Key{kPrimaryKey, &primary}, Key{kSecondaryKey, &secondary},
-                           Key{kRecordKey, &record}}) {
-      metadata.SetKeyObject(key.first, *key.second);
+    using Key = std::pair<const ZQ_TString*, const ZQ_IPackable*>;
+    for (const Key& key : {Key{&PrimaryKey(), &primary}, Key{&SecondaryKey(), &secondary},
+                           Key{&RecordKey(), &record}}) {
+      metadata.SetKeyObject(*key.first, *key.second);
       ++written;
     }
     return;
@@ -229,6 +212,55 @@ void LogReadFailure(const ZQ_TURL& url, const std::exception_ptr& failure) {
   }
 }
 
+// The record key, read in place: its values in the order they were written.
+struct RecordHead {
+  std::uint32_t values = 0;
+  std::uint32_t types = 0;
+  ZQ_TURL url;
+  std::uint32_t selected = 0;
+  std::vector<bool> secondary;  // per ticket: whether the second list holds it
+  std::uint32_t version = 0;
+};
+
+[[noreturn]] void Damaged(const char* what) {
+  IMR_THROW_DATA(PXC_EMetadataCouldNotRead, "The cache record holds %s", ZQ_TString(what));
+}
+
+// False when the file has no record.
+bool ReadHead(const PXC_TMetadata& metadata, RecordHead& head) {
+  return metadata.ReadKey(RecordKey(), [&head](ZQ_TDataStream& in) {
+    ZQ_UnpackValues(in, ZQ_TArray::ZQ_ClassName(), [&](std::uint32_t index) {
+      switch (index) {
+        case 0: head.types = ZQ_TAny::UnpackU32Value(in); break;
+        case 1: in.UnpackObjectValue(head.url); break;
+        case 2: head.selected = ZQ_TAny::UnpackU32Value(in); break;
+        case 3:
+          ZQ_TAny::UnpackObjectTag(in);
+          ZQ_UnpackValues(in, ZQ_TList::ZQ_ClassName(), [&](std::uint32_t) {
+            head.secondary.push_back(ZQ_TAny::UnpackBoolValue(in));
+          });
+          break;
+        case 4: head.version = ZQ_TAny::UnpackU32Value(in); break;
+        default: Damaged("too many values");
+      }
+      head.values = index + 1;
+    });
+  });
+}
+
+using Tickets = std::vector<std::unique_ptr<PXC_TImageTicket>>;
+
+// The tickets of a list key, read straight into tickets; false when the key
+// is missing.
+bool ReadTickets(const PXC_TMetadata& metadata, const ZQ_TString& key, Tickets& tickets) {
+  return metadata.ReadKey(key, [&tickets](ZQ_TDataStream& in) {
+    ZQ_UnpackValues(in, ZQ_TList::ZQ_ClassName(), [&](std::uint32_t) {
+      tickets.push_back(std::make_unique<PXC_TImageTicket>());
+      in.UnpackObjectValue(*tickets.back());
+    });
+  });
+}
+
 // Whether the tickets come from one write: each write stamps its tickets'
 // facts with its own moment, and two writers at once may leave one's lists
 // beside the other's.
@@ -243,68 +275,57 @@ bool OneWrite(const PXC_TImageProxy& proxy) {
   return true;
 }
 
-// Fills `proxy` from a record that holds `types`; false when the record is
-// not one of this file's or not complete enough to answer.  Throws on a
-// damaged record.
-bool ReadRecord(PXC_TMetadata& metadata, const ZQ_TArray& record, const ZQ_TURL& url,
+// Fills `proxy` from the record of a file, read as `head`, that holds
+// `types`; false when the record is not one of this file's or not complete
+// enough to answer.  Throws on a damaged record.
+bool ReadRecord(const PXC_TMetadata& metadata, const RecordHead& head, const ZQ_TURL& url,
                 PXC_TImageProxy& proxy, IMR_TImageTypes types) {
-  if (record.Entries() != 5 ||
-      Expect<ZQ_TUInt32>(record[4], "version").Value() != kRecordVersion ||
-      Expect<ZQ_TURL>(record[1], "URL") != url ||
-      (Expect<ZQ_TUInt32>(record[0], "types").Value() & types) != types) {
+  if (head.values != 5 || head.version != kRecordVersion || head.url != url ||
+      (head.types & types) != types) {
     return false;
   }
-  const std::uint32_t selected = Expect<ZQ_TUInt32>(record[2], "selected index").Value();
-  const ZQ_TList& flags = Expect<ZQ_TList>(record[3], "flag list");
-  if (selected >= flags.Entries()) {
-    IMR_THROW_DATA(PXC_EMetadataCouldNotRead, "The cache record holds a wrong %s",
-                   ZQ_TString("selected index"));
-  }
-  const bool selectedIsSecondary = Expect<ZQ_TBool>(flags[selected], "flag").Value();
-  bool hasSecondary = false;
-  for (const ZQ_TList::Entry& flag : flags) hasSecondary |= Expect<ZQ_TBool>(flag.value, "flag").Value();
-  std::unique_ptr<ZQ_TObject> primaryObject = Owned(metadata.GetKeyObject(kPrimaryKey));
-  const ZQ_TList* primary = ExpectObject<ZQ_TList>(primaryObject.get(), "primary list");
-  if (primary == nullptr) return false;
+  if (head.selected >= head.secondary.size()) Damaged("a wrong selected index");
+  const bool selectedIsSecondary = head.secondary[head.selected];
+  const bool hasSecondary =
+      std::find(head.secondary.begin(), head.secondary.end(), true) != head.secondary.end();
+  Tickets primary;
+  if (!ReadTickets(metadata, PrimaryKey(), primary)) return false;
   // "Main images only" leaves the other tickets unread, unless the selected
   // one is among them.
-  std::unique_ptr<ZQ_TObject> secondaryObject;
+  Tickets secondary;
+  bool secondaryRead = false;
   if (hasSecondary && (types != IMR_IT_MAIN || selectedIsSecondary)) {
-    secondaryObject = Owned(metadata.GetKeyObject(kSecondaryKey));
+    secondaryRead = ReadTickets(metadata, SecondaryKey(), secondary);
     // The other tickets were asked for and the list is missing: the record
     // is incomplete (a write that failed half-way, or one still going on).
-    if (secondaryObject == nullptr && types != IMR_IT_MAIN) return false;
+    if (!secondaryRead && types != IMR_IT_MAIN) return false;
   }
-  const ZQ_TList* secondary = ExpectObject<ZQ_TList>(secondaryObject.get(), "secondary list");
 
   proxy.Tickets().Clear();
   proxy.SetSelectedKey(nullptr);
   int chosen = -1;
-  std::uint32_t nextPrimary = 0;
-  std::uint32_t nextSecondary = 0;
-  std::uint32_t position = 0;
-  for (const ZQ_TList::Entry& flag : flags) {
-    const bool inSecondary = Expect<ZQ_TBool>(flag.value, "flag").Value();
-    if (position++ == selected && (!inSecondary || secondary != nullptr)) {
+  std::size_t nextPrimary = 0;
+  std::size_t nextSecondary = 0;
+  for (std::size_t position = 0; position < head.secondary.size(); ++position) {
+    const bool inSecondary = head.secondary[position];
+    if (position == head.selected && (!inSecondary || secondaryRead)) {
       chosen = static_cast<int>(proxy.Entries());
     }
-    if (!inSecondary) {
-      proxy.Add(TicketAt(*primary, nextPrimary++));
-    } else if (secondary != nullptr) {
-      proxy.Add(TicketAt(*secondary, nextSecondary++));
-    }
+    if (inSecondary && !secondaryRead) continue;
+    Tickets& list = inSecondary ? secondary : primary;
+    std::size_t& next = inSecondary ? nextSecondary : nextPrimary;
+    if (next >= list.size()) Damaged("a list with too few tickets");
+    proxy.Tickets().AddAtTail(ZQ_TAny::Adopt(list[next++].release()));
   }
-  if (nextPrimary != primary->Entries() ||
-      (secondary != nullptr && nextSecondary != secondary->Entries())) {
-    IMR_THROW_DATA(PXC_EMetadataCouldNotRead, "The cache record holds %s",
-                   ZQ_TString("more tickets than flags"));
+  if (nextPrimary != primary.size() || nextSecondary != secondary.size()) {
+    Damaged("more tickets than flags");
   }
   // Without the other tickets (main images asked for, or a record whose
   // second list is gone) the selected one may be missing: the first main
   // image answers instead.
   if (chosen < 0) chosen = proxy.Entries() > 0 ? 0 : -1;
   if (chosen < 0 || !OneWrite(proxy)) return false;
-  proxy.SetURL(Expect<ZQ_TURL>(record[1], "URL"));
+  proxy.SetURL(head.url);
   proxy.Select(static_cast<std::uint32_t>(chosen));
   return proxy.Selected()->IsTicketValid();
 }
@@ -317,10 +338,9 @@ bool IMR_TCore::IMR_FillCachedImageProxy(const ZQ_TURL& url, PXC_TImageProxy& pr
   const PXC_TImageProxy kept = proxy;
   PXC_TMetadata metadata(url);
   try {
-    std::unique_ptr<ZQ_TObject> recordObject = Owned(metadata.GetKeyObject(kRecordKey));
-    if (recordObject == nullptr) return false;  // nothing cached, nothing to remove
-    const ZQ_TArray* record = ExpectObject<ZQ_TArray>(recordObject.get(), "record");
-    if (ReadRecord(metadata, *record, url, proxy, types)) return true;
+    RecordHead head;
+    if (!ReadHead(metadata, head)) return false;  // nothing cached, nothing to remove
+    if (ReadRecord(metadata, head, url, proxy, types)) return true;
     proxy = kept;
     RemoveRecord(metadata, url);
   } catch (...) {

@@ -27,7 +27,8 @@ struct IMR_TCore::UpdateRun {
       buffer.reset();
       buffer.emplace(url, 0, 0, sReadAhead);
       file = url;
-      facts = buffer->Facts();
+      // A raised description is not stored, so it takes no digest.
+      facts = buffer->Facts(false);
     }
     return *buffer;
   }

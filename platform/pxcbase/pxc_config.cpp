@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -162,7 +163,10 @@ class PXC_TCfs : public ZQ_TObject, public virtual PXC_ICfs {
     std::lock_guard lock(iMutex);
     iRoot = std::make_shared<const ZQ_TDict>(root);
     iError = error;
+    iGeneration.fetch_add(1, std::memory_order_release);
   }
+
+  std::uint64_t Generation() const { return iGeneration.load(std::memory_order_acquire); }
 
   ZQ_TAny Value(const ZQ_TString& path) const override {
     std::shared_ptr<const ZQ_TDict> root = Snapshot();
@@ -235,6 +239,7 @@ class PXC_TCfs : public ZQ_TObject, public virtual PXC_ICfs {
   mutable std::mutex iMutex;
   std::shared_ptr<const ZQ_TDict> iRoot;
   ZQ_TString iError;
+  std::atomic<std::uint64_t> iGeneration{0};
 };
 
 ZQ_CLASS_DEFINE(PXC_TCfs, false, ZQ_TObject::ZQ_ClassObject(), nullptr, nullptr, PXC_ICfs)
@@ -250,5 +255,7 @@ PXC_TCfs& Instance() {
 PXC_ICfs& PXC_CfsWrap() { return Instance(); }
 
 void PXC_CfsReload() { Instance().Load(); }
+
+std::uint64_t PXC_CfsGeneration() { return Instance().Generation(); }
 
 ZQ_INTERFACE_IMPLEMENT(PXC_ICfs, ZQ_IInterface)

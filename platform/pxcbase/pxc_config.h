@@ -25,5 +25,8 @@ class PXC_ICfs : public virtual ZQ_IInterface {
 PXC_ICfs& PXC_CfsWrap();
 // Reads the default document and the IMR_CONFIG overlay again.
 void PXC_CfsReload();
+// A number that changes with every load of the configuration: what is worked
+// out from the configuration may be kept while it stays the same.
+std::uint64_t PXC_CfsGeneration();
 // The embedded default document.
 const char* PXC_DefaultConfiguration();

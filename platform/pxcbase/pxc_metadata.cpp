@@ -66,15 +66,20 @@ std::string Encode(const ZQ_IPackable& value) {
 
 }  // namespace
 
-ZQ_TString PXC_TMetadata::FilePath() const {
+PXC_TMetadata::PXC_TMetadata(const ZQ_TURL& url) : iURL(url) {
+  if (iURL.IsFile()) iPath = iURL.Path();
+}
+
+const ZQ_TString& PXC_TMetadata::FilePath() const {
   if (!iURL.IsFile()) {
     ZQ_THROW(PXC_EMetadataNotImplemented, "No metadata is kept for %s", iURL.Text());
   }
-  return iURL.Path();
+  return iPath;
 }
 
-ZQ_TObject* PXC_TMetadata::GetKeyObject(const ZQ_TString& key) const {
-  const ZQ_TString path = FilePath();
+bool PXC_TMetadata::ReadKey(const ZQ_TString& key,
+                            const std::function<void(ZQ_TDataStream&)>& read) const {
+  const ZQ_TString& path = FilePath();
   const std::string name = AttributeName(key);
   // Most values fit a small buffer and take one call; the kernel sets aside
   // as much as it is offered, so a larger value is sized first.
@@ -89,7 +94,7 @@ ZQ_TObject* PXC_TMetadata::GetKeyObject(const ZQ_TString& key) const {
     got = ::getxattr(path.Narrow(), name.c_str(), buffer.data(), buffer.size());  // ERANGE: it grew
   }
   if (got < 0) {
-    if (errno == ENODATA || HoldsNoAttributes(errno)) return nullptr;
+    if (errno == ENODATA || HoldsNoAttributes(errno)) return false;
     FromErrno(__LINE__, errno, false, path);
   }
   const std::span<const std::uint8_t> stored(buffer.data(), static_cast<std::size_t>(got));
@@ -120,16 +125,24 @@ ZQ_TObject* PXC_TMetadata::GetKeyObject(const ZQ_TString& key) const {
   // A corrupt value may fail in the stream or in the unpacking of whatever
   // class it names; either way the value cannot be read.
   try {
-    return in.Extract(true);
+    read(in);
+    if (!in.AtEnd()) ZQ_THROW(ZQ_EStreamFormat, "Bytes follow the packed value");
   } catch (const ZQ_EException& error) {
     Refuse(__LINE__, false, path, error.Text().Narrow());
   } catch (const std::exception& error) {
     Refuse(__LINE__, false, path, error.what());
   }
+  return true;
+}
+
+ZQ_TObject* PXC_TMetadata::GetKeyObject(const ZQ_TString& key) const {
+  std::unique_ptr<ZQ_TObject> object;
+  ReadKey(key, [&object](ZQ_TDataStream& in) { object.reset(in.Extract(true)); });
+  return object.release();
 }
 
 void PXC_TMetadata::SetKeyObject(const ZQ_TString& key, const ZQ_IPackable& value) {
-  const ZQ_TString path = FilePath();
+  const ZQ_TString& path = FilePath();
   const std::string encoded = Encode(value);
   if (encoded.size() > kMaxValue) Refuse(__LINE__, true, path, "value too large");
   if (::setxattr(path.Narrow(), AttributeName(key).c_str(), encoded.data(), encoded.size(), 0) !=
@@ -139,7 +152,7 @@ void PXC_TMetadata::SetKeyObject(const ZQ_TString& key, const ZQ_IPackable& valu
 }
 
 void PXC_TMetadata::RemoveKey(const ZQ_TString& key) {
-  const ZQ_TString path = FilePath();
+  const ZQ_TString& path = FilePath();
   if (::removexattr(path.Narrow(), AttributeName(key).c_str()) != 0 && errno != ENODATA &&
       !HoldsNoAttributes(errno)) {
     FromErrno(__LINE__, errno, true, path);

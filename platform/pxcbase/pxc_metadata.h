@@ -3,6 +3,8 @@
 // when that makes it smaller).
 #pragma once
 
+#include <functional>
+
 #include "zqtypes/zqtypes.h"
 
 // Something whose storage follows a file.
@@ -31,13 +33,18 @@ class PXC_TMetadata : public ZQ_TObject, public virtual PXC_IMetadata {
   ZQ_CLASS_BOILERPLATE(PXC_TMetadata)
  public:
   PXC_TMetadata() = default;
-  explicit PXC_TMetadata(const ZQ_TURL& url) : iURL(url) {}
+  explicit PXC_TMetadata(const ZQ_TURL& url);
   static ZQ_TObject* ZQ_Create() { return new PXC_TMetadata; }
 
   const ZQ_TURL& Location() const override { return iURL; }
   ZQ_TObject* GetKeyObject(const ZQ_TString& key) const override;
   void SetKeyObject(const ZQ_TString& key, const ZQ_IPackable& value) override;
   void RemoveKey(const ZQ_TString& key) override;
+  // Hands the packed form stored under `key` to `read`, which must read all
+  // of it (decoders of a fixed layout read it in place, with no object
+  // built); false when the key is absent (or the file system keeps no
+  // attributes).  A value `read` fails on is PXC_EMetadataCouldNotRead.
+  bool ReadKey(const ZQ_TString& key, const std::function<void(ZQ_TDataStream&)>& read) const;
   ZQ_TObject* GetKeyObject(const wchar_t* key) const { return GetKeyObject(ZQ_TString(key)); }
   void SetKeyObject(const wchar_t* key, const ZQ_IPackable& value) {
     SetKeyObject(ZQ_TString(key), value);
@@ -49,6 +56,7 @@ class PXC_TMetadata : public ZQ_TObject, public virtual PXC_IMetadata {
   static constexpr std::size_t kMaxValue = 65536;
 
  private:
-  ZQ_TString FilePath() const;
+  const ZQ_TString& FilePath() const;
   ZQ_TURL iURL;
+  ZQ_TString iPath;  // of a file URL, decoded once
 };

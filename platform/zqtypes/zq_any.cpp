@@ -197,6 +197,29 @@ ZQ_TAny ZQ_TAny::Unpack(ZQ_IUnpacking& in) {
   }
 }
 
+namespace {
+void ExpectTag(ZQ_IUnpacking& in, std::uint8_t expected, const char* what) {
+  const std::uint8_t tag = in.UnpackU8();
+  if (tag != expected) {
+    ZQ_THROW(ZQ_EStreamFormat,
+             ZQ_TString::Format("Packed data holds the variant tag %%s where %s was expected", what),
+             ZQ_TAny(static_cast<unsigned int>(tag)));
+  }
+}
+}  // namespace
+
+std::uint32_t ZQ_TAny::UnpackU32Value(ZQ_IUnpacking& in) {
+  ExpectTag(in, kTagU32, "a number");
+  return in.UnpackU32();
+}
+
+bool ZQ_TAny::UnpackBoolValue(ZQ_IUnpacking& in) {
+  ExpectTag(in, kTagBool, "a boolean");
+  return in.UnpackBool();
+}
+
+void ZQ_TAny::UnpackObjectTag(ZQ_IUnpacking& in) { ExpectTag(in, kTagObject, "an object"); }
+
 void ZQ_TAny::WriteTo(ZQ_THumanReadableStream& out) const {
   switch (iKind) {
     case Kind::Illegal:

@@ -64,6 +64,12 @@ class ZQ_TAny {
 
   void Pack(ZQ_IPacking& out) const;
   static ZQ_TAny Unpack(ZQ_IUnpacking& in);
+  // Readers of one packed value whose kind the caller knows (decoders of a
+  // fixed layout): nothing is boxed, and a value of another kind is
+  // ZQ_EStreamFormat.  After UnpackObjectTag the object itself follows.
+  static std::uint32_t UnpackU32Value(ZQ_IUnpacking& in);
+  static bool UnpackBoolValue(ZQ_IUnpacking& in);
+  static void UnpackObjectTag(ZQ_IUnpacking& in);
   void WriteTo(ZQ_THumanReadableStream& out) const;
   static ZQ_TAny ReadFrom(ZQ_THumanReadableStream& in);
 

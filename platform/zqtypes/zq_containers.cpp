@@ -1,5 +1,6 @@
 #include "zqtypes/zq_containers.h"
 
+#include <algorithm>
 #include <atomic>
 #include <ostream>
 
@@ -9,8 +10,23 @@ namespace {
 // List keys are unique in the process: a key of a removed or cleared entry, or
 // of another list, never names an entry, and copies that grow apart never
 // hand out the same key.
+// Each thread takes keys from a block of its own, so that threads filling
+// lists do not contend for one counter.
 std::atomic<std::uint64_t> gNextListKey{1};
-ZQ_TListKey NewListKey() { return ZQ_TListKey(gNextListKey.fetch_add(1, std::memory_order_relaxed)); }
+constexpr std::uint64_t kKeyBlock = 256;
+ZQ_TListKey NewListKey() {
+  thread_local std::uint64_t next = 0;
+  thread_local std::uint64_t blockEnd = 0;
+  if (next == blockEnd) {
+    next = gNextListKey.fetch_add(kKeyBlock, std::memory_order_relaxed);
+    blockEnd = next + kKeyBlock;
+  }
+  return ZQ_TListKey(next++);
+}
+
+// Room set aside for a packed container's entries: what it declares, up to
+// a bound, since the count is not trusted before its entries are read.
+std::size_t ReservedFor(std::uint32_t count) { return std::min<std::uint32_t>(count, 64); }
 
 [[noreturn]] void OutOfRange(const char* container, std::uint32_t index) {
   ZQ_THROW(ZQ_ERange, ZQ_TString::Format("Index %%s outside the %s", container), ZQ_TAny(index));
@@ -81,10 +97,12 @@ ZQ_TAny* ZQ_TList::ValueOfKey(const ZQ_TListKey& key) {
   return index < 0 ? nullptr : &iStore.Mutable().entries[static_cast<std::size_t>(index)].value;
 }
 
-ZQ_TListKey ZQ_TList::AddAtTail(const ZQ_TAny& value) {
+ZQ_TListKey ZQ_TList::AddAtTail(const ZQ_TAny& value) { return AddAtTail(ZQ_TAny(value)); }
+
+ZQ_TListKey ZQ_TList::AddAtTail(ZQ_TAny&& value) {
   Store& store = iStore.Mutable();
   const ZQ_TListKey key = NewListKey();
-  store.entries.push_back(Entry{key, value});
+  store.entries.push_back(Entry{key, std::move(value)});
   return key;
 }
 
@@ -146,6 +164,7 @@ void ZQ_TList::ZQ_Pack(ZQ_IPacking& out) const {
 void ZQ_TList::ZQ_Unpack(ZQ_IUnpacking& in) {
   Clear();
   const std::uint32_t count = in.UnpackU32();
+  if (count > 0) iStore.Mutable().entries.reserve(ReservedFor(count));
   for (std::uint32_t i = 0; i < count; ++i) AddAtTail(ZQ_TAny::Unpack(in));
 }
 
@@ -321,9 +340,18 @@ void ZQ_TDict::ZQ_Pack(ZQ_IPacking& out) const {
 void ZQ_TDict::ZQ_Unpack(ZQ_IUnpacking& in) {
   Clear();
   const std::uint32_t count = in.UnpackU32();
+  if (count > 0) iStore.Mutable().entries.reserve(ReservedFor(count));
   for (std::uint32_t i = 0; i < count; ++i) {
     ZQ_TString key = in.UnpackString();
-    (*this)[key] = ZQ_TAny::Unpack(in);
+    ZQ_TAny value = ZQ_TAny::Unpack(in);
+    // A key packed twice keeps its last value, as assignment would.
+    if (ZQ_TAny* known = ValueOfKey(key.View())) {
+      *known = std::move(value);
+      continue;
+    }
+    Store& store = iStore.Mutable();
+    store.entries.push_back(Entry{std::move(key), std::move(value)});
+    store.IndexLast();
   }
 }
 

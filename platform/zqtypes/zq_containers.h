@@ -10,6 +10,7 @@
 
 #include "zqtypes/zq_any.h"
 #include "zqtypes/zq_shared.h"
+#include "zqtypes/zq_streams.h"
 
 // The key of a list entry: stays with the entry through insertions and
 // removals elsewhere in the list, and in copies of the list.  A default key is
@@ -110,6 +111,7 @@ class ZQ_TList : public ZQ_TObject,
   ZQ_TAny* ValueOfKey(const ZQ_TListKey& key);
 
   ZQ_TListKey AddAtTail(const ZQ_TAny& value);
+  ZQ_TListKey AddAtTail(ZQ_TAny&& value);
   ZQ_TListKey AddAtHead(const ZQ_TAny& value);
   void RemoveHead();
   void RemoveAt(std::uint32_t index);
@@ -243,3 +245,16 @@ class ZQ_TArray : public ZQ_TObject,
  private:
   std::vector<ZQ_TAny> iValues;
 };
+
+// Reads a packed list or array (`className` ZQ_TList or ZQ_TArray: both pack
+// their count, then their values) value by value, for decoders of a fixed
+// layout: `each(index)` reads value `index` from `in` with the readers of
+// known kinds (ZQ_TAny::UnpackU32Value, ZQ_TDataStream::UnpackObjectValue,
+// ...).  No value is boxed and the class registry is not asked.
+template <class Each>
+void ZQ_UnpackValues(ZQ_TDataStream& in, const char* className, Each&& each) {
+  in.EnterObject(className);
+  const std::uint32_t count = in.UnpackU32();
+  for (std::uint32_t index = 0; index < count; ++index) each(index);
+  in.LeaveObject();
+}

@@ -191,20 +191,28 @@ void ZQ_TDataStream::Enter() {
   ++iDepth;
 }
 
-ZQ_TObject* ZQ_TDataStream::UnpackObject() {
+bool ZQ_TDataStream::ObjectHeader(std::string_view& name, std::size_t& end) {
   std::uint8_t tag = UnpackU8();
-  if (tag == 0) return nullptr;
+  if (tag == 0) return false;
   if (tag != 1) ZQ_THROW(ZQ_EStreamFormat, "Invalid object tag %s in packed data", ZQ_TAny(tag));
   std::uint32_t nameLength = UnpackU32();
   if (nameLength == 0 || nameLength > kMaxClassName) {
     ZQ_THROW(ZQ_EStreamFormat, "Invalid class name length %s in packed data", ZQ_TAny(nameLength));
   }
   Need(nameLength, "a class name");
-  std::string name(reinterpret_cast<const char*>(iMemory.Current()), nameLength);
+  name = std::string_view(reinterpret_cast<const char*>(iMemory.Current()), nameLength);
   iMemory.Skip(nameLength);
   std::uint32_t count = UnpackU32();
   Need(count, "an object");
-  const std::size_t end = iMemory.Tell() + count;
+  end = iMemory.Tell() + count;
+  return true;
+}
+
+ZQ_TObject* ZQ_TDataStream::UnpackObject() {
+  std::string_view view;
+  std::size_t end = 0;
+  if (!ObjectHeader(view, end)) return nullptr;
+  const std::string name(view);
 
   // A name with a NUL byte would be cut short by the registry.
   std::unique_ptr<ZQ_TObject> object(
@@ -231,6 +239,36 @@ ZQ_TObject* ZQ_TDataStream::UnpackObject() {
   iDepth = depth;
   iMemory.Seek(end);
   return object.release();
+}
+
+void ZQ_TDataStream::EnterObject(const char* className) {
+  std::string_view name;
+  std::size_t end = 0;
+  if (!ObjectHeader(name, end)) {
+    ZQ_THROW(ZQ_EStreamFormat, "Packed data holds no object where a %s was expected",
+             ZQ_TString(className));
+  }
+  if (name != className) {
+    ZQ_THROW(ZQ_EStreamFormat,
+             ZQ_TString::Format("Packed data holds a %%s where a %s was expected", className),
+             ZQ_TString(std::string(name)));
+  }
+  Enter();
+  iEnds.push_back(end);
+}
+
+void ZQ_TDataStream::LeaveObject() {
+  if (iEnds.empty()) ZQ_THROW(ZQ_EStreamFormat, "Object left but none is open");
+  iMemory.Seek(iEnds.back());
+  iEnds.pop_back();
+  --iDepth;
+}
+
+void ZQ_TDataStream::UnpackObjectValue(ZQ_IPackable& target) {
+  ZQ_TAny::UnpackObjectTag(*this);
+  EnterObject(target.ZQ_PackClassObject());
+  target.ZQ_Unpack(*this);
+  LeaveObject();
 }
 
 void ZQ_TDataStream::EnterSection(const char* name) {

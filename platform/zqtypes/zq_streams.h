@@ -87,11 +87,28 @@ class ZQ_TDataStream : public ZQ_IPacking, public ZQ_IUnpacking {
   void Insert(const ZQ_IPackable& object) { PackObject(&object); }
   ZQ_TObject* Extract(bool wholeStream = true);
 
+  // Reading an object of a known class in place, for decoders of a fixed
+  // layout: EnterObject reads the header of an object of class `className`
+  // (a null object or another class is ZQ_EStreamFormat) and opens its
+  // frame; the caller reads the object's fields; LeaveObject skips what the
+  // frame still holds.  Nothing is created and the class registry is not
+  // asked.
+  void EnterObject(const char* className);
+  void LeaveObject();
+  // Reads a value (as ZQ_TAny packs it) holding an object of `target`'s
+  // class into `target`, in place.
+  void UnpackObjectValue(ZQ_IPackable& target);
+  // Whether every byte has been read.
+  bool AtEnd() const { return iMemory.Remaining() == 0; }
+
  private:
   void Need(std::size_t count, const char* what);
   void ReadRaw(void* data, std::size_t count, const char* what);
   std::size_t Limit() const;
   void Enter();
+  // Reads an object's header: false for a null object, else its class name
+  // (a view into the data) and where its frame ends.
+  bool ObjectHeader(std::string_view& name, std::size_t& end);
 
   ZQ_TMemoryStream& iMemory;
   std::vector<std::size_t> iOpen;   // write: where each open count goes
