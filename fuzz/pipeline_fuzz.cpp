@@ -3,7 +3,8 @@
 // entries, every shipped module's plugins, embedded images, the record
 // written beside the file); described again, the record must give the same
 // description; then the same record with the input as its list of main-image
-// tickets is read, which must fail cleanly or give tickets.
+// tickets is read, then with the input as the record key itself: each must
+// fail cleanly or give tickets.
 //
 // Seeds: the corpus, the end-to-end samples and every family's samples and
 // regression inputs.
@@ -97,11 +98,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string fresh = Described(*cached, url);
   if (Described(*cached, url) != fresh) __builtin_trap();
 
-  // The input as the record's list of main-image tickets, stored raw.
+  // The input, stored raw, as the record's list of main-image tickets, then
+  // as the record key.
   if (::getxattr(gPath.c_str(), "user.imr.IMR_CACHE_IT", nullptr, 0) > 0) {
     std::string value(1, 'R');
     value.append(reinterpret_cast<const char*>(data), size);
-    if (::setxattr(gPath.c_str(), "user.imr.IMR_CACHE_PRI", value.data(), value.size(), 0) == 0) {
+    for (const char* key : {"user.imr.IMR_CACHE_PRI", "user.imr.IMR_CACHE_IT"}) {
+      if (::setxattr(gPath.c_str(), key, value.data(), value.size(), 0) != 0) break;
       PXC_TImageProxy proxy;
       IMR_TCore::LoadProxyCache(proxy, url, kTypes);
     }

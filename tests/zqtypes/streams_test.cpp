@@ -264,3 +264,63 @@ TEST(Regressions, EveryKeptFuzzInputPasses) {
   }
   EXPECT_GT(files, 0);
 }
+
+namespace {
+// What a fixed-layout decoder reads from `bytes`: an array of a number, a
+// URL and a list of booleans, read in place; or "class: text" of its failure.
+std::string ReadInPlace(const std::string& bytes) {
+  ZQ_TMemoryStream memory(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+  ZQ_TDataStream in(memory);
+  std::string read;
+  try {
+    ZQ_UnpackValues(in, "ZQ_TArray", [&](std::uint32_t index) {
+      if (index == 0) read += std::to_string(ZQ_TAny::UnpackU32Value(in));
+      if (index == 1) {
+        ZQ_TURL url;
+        in.UnpackObjectValue(url);
+        read += " " + url.Text().Std();
+      }
+      if (index == 2) {
+        ZQ_TAny::UnpackObjectTag(in);
+        ZQ_UnpackValues(in, "ZQ_TList", [&](std::uint32_t) {
+          read += ZQ_TAny::UnpackBoolValue(in) ? " yes" : " no";
+        });
+      }
+    });
+    if (!in.AtEnd()) read += " (bytes left)";
+  } catch (const ZQ_EException& e) {
+    return std::string(e.ClassName()) + ": " + e.Text().Std();
+  }
+  return read;
+}
+}  // namespace
+
+// The in-place readers read what the generic writer wrote, and refuse any
+// other shape with a reason, never creating what the data names.
+TEST(PackedInPlace, ReadsTheWrittenLayoutAndRefusesOthers) {
+  ZQ_TArray array(3);
+  array[0] = ZQ_TAny(7u);
+  array[1] = ZQ_TAny(ZQ_TURL(ZQ_TString("file:///tmp/a.png")));
+  array[2] = ZQ_TAny(ZQ_TList{ZQ_TAny(true), ZQ_TAny(false)});
+  const std::string bytes = PackedBytes(array);
+  EXPECT_EQ(ReadInPlace(bytes), "7 file:///tmp/a.png yes no");
+
+  const std::string number = U8(4) + U32(7);
+  const std::pair<std::string, std::string> cases[] = {
+      {U8(0), "ZQ_EStreamFormat: Packed data holds no object where a ZQ_TArray was expected"},
+      {Object("ZQ_TList", U32(0)),
+       "ZQ_EStreamFormat: Packed data holds a ZQ_TList where a ZQ_TArray was expected"},
+      {Object("ZQ_TArray", U32(1) + U8(1) + Str("7")),
+       "ZQ_EStreamFormat: Packed data holds the variant tag 1 where a number was expected"},
+      {Object("ZQ_TArray", U32(2) + number + U8(2) + Object("NoSuchClass", "")),
+       "ZQ_EStreamFormat: Packed data holds a NoSuchClass where a ZQ_TURL was expected"},
+      {Object("ZQ_TArray", U32(3) + number + U8(2) + Object("ZQ_TURL", Str("file:///a")) + U8(2) +
+                               Object("ZQ_TList", U32(1) + number)),
+       "ZQ_EStreamFormat: Packed data holds the variant tag 4 where a boolean was expected"},
+      {Object("ZQ_TArray", U32(0xFFFFFFFF) + number),
+       "ZQ_EStreamTruncated: Packed data ends inside a byte"},
+      {bytes.substr(0, bytes.size() - 1), "ZQ_EStreamTruncated: Packed data ends inside an object"},
+      {bytes + "x", "7 file:///tmp/a.png yes no (bytes left)"},
+  };
+  for (const auto& [data, expected] : cases) EXPECT_EQ(ReadInPlace(data), expected) << expected;
+}
