@@ -2,6 +2,7 @@
 #include "magic/imr_magic.h"
 
 #include <algorithm>
+#include <array>
 #include <bitset>
 #include <chrono>
 #include <exception>
@@ -533,6 +534,10 @@ struct IMR_TMagic::Compiled {
   std::uint64_t version = 0;
   std::vector<Item> items;
   std::size_t missing = 0;  // items whose entry is not in the table and not known absent
+  // For each first byte, the items (their indices, in order) that may pass
+  // with it: a walk visits those only.  An item without a compiled entry is
+  // in every list.
+  std::array<std::vector<std::uint32_t>, 256> byFirstByte;
 };
 
 void IMR_TMagic::AddMissingEntries(const Compiled& compiled) {
@@ -630,6 +635,13 @@ std::shared_ptr<const IMR_TMagic::Compiled> IMR_TMagic::CompiledSelection() cons
       compiled.absent = absent->second;
     }
     if (compiled.entry == nullptr && !compiled.absent) ++fresh->missing;
+    const auto index = static_cast<std::uint32_t>(fresh->items.size());
+    for (unsigned byte = 0; byte < 256; ++byte) {
+      if (compiled.entry == nullptr || compiled.entry->anyFirstByte ||
+          compiled.entry->firstBytes.test(byte)) {
+        fresh->byFirstByte[byte].push_back(index);
+      }
+    }
     fresh->items.push_back(std::move(compiled));
   }
   std::lock_guard lock(iCompiledMutex);
@@ -658,16 +670,14 @@ IMR_TPluginStatus IMR_TMagic::ImageInfo(const PXC_IBuffer& buffer, PXC_TImageTic
   // answer for the image themselves.
   const PXC_TFillLevel chainLevel = index > 0 ? std::max(level, PXC_FL_GEOMETRY) : level;
   bool pluginRequested = false;
-  const std::uint8_t* data = nullptr;  // the buffer's bytes, once an unrolled test needs them
-  std::size_t size = 0;
-  bool dataRead = false;
-  auto readData = [&] {
-    if (dataRead) return;
-    data = buffer.Data();
-    size = buffer.Size();
-    dataRead = true;
-  };
-  for (const Compiled::Item& item : compiled->items) {
+  const std::uint8_t* data = buffer.Data();
+  const std::size_t size = buffer.Size();
+  // Only the items that may pass with the file's first byte are walked.
+  const std::vector<std::uint32_t>* candidates =
+      data != nullptr && size > 0 ? &compiled->byFirstByte[data[0]] : nullptr;
+  const std::size_t walked = candidates != nullptr ? candidates->size() : compiled->items.size();
+  for (std::size_t k = 0; k < walked; ++k) {
+    const Compiled::Item& item = compiled->items[candidates != nullptr ? (*candidates)[k] : k];
     const CompiledEntry* entry = item.entry.get();
     std::shared_ptr<const CompiledEntry> added;  // keeps a lazily added entry alive
     try {
@@ -686,15 +696,13 @@ IMR_TPluginStatus IMR_TMagic::ImageInfo(const PXC_IBuffer& buffer, PXC_TImageTic
         entry = added.get();
       }
       if (tracingItems) IMR_TRACE(0x10, "IMR_TMagic::ImageInfo trying match %s\n", item.name.Narrow());
-      if (!entry->anyFirstByte) {
-        readData();
-        if (data != nullptr && size > 0 && !entry->firstBytes.test(data[0])) continue;
+      // A lazily added entry was not in the index.
+      if (added != nullptr && !entry->anyFirstByte && data != nullptr && size > 0 &&
+          !entry->firstBytes.test(data[0])) {
+        continue;
       }
       for (const Head& head : entry->heads) {
-        if (head.tests > 0) {
-          readData();
-          if (data != nullptr && FailsEarly(head, data, size)) continue;
-        }
+        if (head.tests > 0 && data != nullptr && FailsEarly(head, data, size)) continue;
         const IMR_TMatch* chain = head.chain;
         bool passed;
         try {
