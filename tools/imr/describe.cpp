@@ -1,7 +1,9 @@
 #include "tools/imr/describe.h"
 
 #include <cmath>
+#include <cstdio>
 #include <sstream>
+#include <string>
 
 #include "describe/format_facts.h"
 #include "describe/text_forms.h"
@@ -27,10 +29,9 @@ const char* TypeText(PXC_TImageType type) {
 
 // A number without needless decimals: 300, 72.5.
 std::string Number(double value) {
-  std::ostringstream out;
-  out.precision(std::fabs(value) >= 1000 ? 10 : 4);
-  out << value;
-  return out.str();
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*g", std::fabs(value) >= 1000 ? 10 : 4, value);
+  return text;
 }
 
 std::string Resolution(const PXC_TImageTicket& t) {
@@ -54,37 +55,37 @@ std::string StepLine(const IMR_TPluginWalk::Step& step, const std::string& file)
   return line.str();
 }
 
+// Built by appending: a line per file, where a string stream's set-up would
+// cost as much as the rest of the line.
 std::string SummaryLine(const IdentifyResult& result) {
-  std::ostringstream line;
-  line << PrintableText(result.path) << ": ";
+  std::string line = PrintableText(result.path) + ": ";
   if (!result.recognized) {
     if (result.errorClass == "IMR_EPluginFileNotRecognized") {
-      line << "not recognized";
+      line += "not recognized";
     } else {
-      line << "error: " << PrintableText(result.errorMessage);
+      line += "error: " + PrintableText(result.errorMessage);
     }
-    return line.str();
+    return line;
   }
   const PXC_TImageTicket* t = result.proxy.Selected();
-  if (t == nullptr) {
-    line << "recognized, no image described";
-    return line.str();
-  }
-  line << t->FileFormat();
-  if (!t->FileFormatVersion().IsEmpty()) line << ' ' << t->FileFormatVersion();
+  if (t == nullptr) return line + "recognized, no image described";
+  line += t->FileFormat().View();
+  if (!t->FileFormatVersion().IsEmpty()) (line += ' ') += t->FileFormatVersion().View();
   const std::string& mime = FormatFactsOf(t->FileFormat().View()).mime;
-  if (!mime.empty()) line << " (" << mime << ')';
-  line << ", " << TypeText(t->ImageType());
-  if (t->NrColumns() > 0 && t->NrRows() > 0) line << ", " << t->NrColumns() << " x " << t->NrRows() << " px";
-  const std::string resolution = Resolution(*t);
-  if (!resolution.empty()) line << ", " << resolution;
-  if (t->ChannelEncoding() != PXC_CE_UNKNOWN) {
-    line << ", " << PXC_ChannelEncName(t->ChannelEncoding());
-    if (t->AlphaPlane() != PXC_AP_NONE) line << " + alpha";
+  if (!mime.empty()) line += " (" + mime + ')';
+  (line += ", ") += TypeText(t->ImageType());
+  if (t->NrColumns() > 0 && t->NrRows() > 0) {
+    line += ", " + std::to_string(t->NrColumns()) + " x " + std::to_string(t->NrRows()) + " px";
   }
-  if (t->NrPages() > 1) line << ", " << t->NrPages() << " pages";
-  if (result.proxy.Entries() > 1) line << ", " << result.proxy.Entries() << " images";
-  return line.str();
+  const std::string resolution = Resolution(*t);
+  if (!resolution.empty()) line += ", " + resolution;
+  if (t->ChannelEncoding() != PXC_CE_UNKNOWN) {
+    (line += ", ") += PXC_ChannelEncName(t->ChannelEncoding());
+    if (t->AlphaPlane() != PXC_AP_NONE) line += " + alpha";
+  }
+  if (t->NrPages() > 1) line += ", " + std::to_string(t->NrPages()) + " pages";
+  if (result.proxy.Entries() > 1) line += ", " + std::to_string(result.proxy.Entries()) + " images";
+  return line;
 }
 
 }  // namespace
