@@ -6,7 +6,6 @@
 #include <shared_mutex>
 #include <string>
 #include <string_view>
-#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -78,11 +77,24 @@ const ZQ_TClass* ZQ_TClass::Register(bool isInterface, const char* name, std::si
 }
 
 const ZQ_TClass* ZQ_TClass::Find(const char* name) {
-  if (name == nullptr) return nullptr;
-  ZQ_TClassRegistry& registry = ZQ_TClassRegistry::Instance();
-  std::shared_lock lock(registry.mutex);
-  auto it = registry.byName.find(name);
-  return it == registry.byName.end() ? nullptr : it->second;
+  return name == nullptr ? nullptr : Find(std::string_view(name));
+}
+
+const ZQ_TClass* ZQ_TClass::Find(std::string_view name) {
+  // Classes are never unregistered: each thread keeps those it has found
+  // (under their own names, which live as long), and most look-ups take no
+  // lock shared with other threads.
+  thread_local std::unordered_map<std::string_view, const ZQ_TClass*> found;
+  if (auto known = found.find(name); known != found.end()) return known->second;
+  const ZQ_TClass* object = nullptr;
+  {
+    ZQ_TClassRegistry& registry = ZQ_TClassRegistry::Instance();
+    std::shared_lock lock(registry.mutex);
+    auto it = registry.byName.find(name);
+    if (it != registry.byName.end()) object = it->second;
+  }
+  if (object != nullptr) found.emplace(std::string_view(object->iName), object);
+  return object;
 }
 
 ZQ_TObject* ZQ_TClass::CreateObject(const char* name) {

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstring>
 #include <initializer_list>
+#include <string_view>
 
 class ZQ_TObject;
 
@@ -30,6 +31,7 @@ class ZQ_TClass {
                                    std::initializer_list<const ZQ_TClass*> interfaces);
   // The registered class of that name, or null.
   static const ZQ_TClass* Find(const char* name);
+  static const ZQ_TClass* Find(std::string_view name);
   // A new object of the named class, or null when the class is unknown or has
   // no creation function.  The caller owns the object.
   static ZQ_TObject* CreateObject(const char* name);

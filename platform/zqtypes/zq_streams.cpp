@@ -209,18 +209,16 @@ bool ZQ_TDataStream::ObjectHeader(std::string_view& name, std::size_t& end) {
 }
 
 ZQ_TObject* ZQ_TDataStream::UnpackObject() {
-  std::string_view view;
+  std::string_view name;
   std::size_t end = 0;
-  if (!ObjectHeader(view, end)) return nullptr;
-  const std::string name(view);
+  if (!ObjectHeader(name, end)) return nullptr;
 
-  // A name with a NUL byte would be cut short by the registry.
-  std::unique_ptr<ZQ_TObject> object(
-      name.find('\0') == std::string::npos ? ZQ_TClass::CreateObject(name.c_str()) : nullptr);
+  const ZQ_TClass* found = ZQ_TClass::Find(name);
+  std::unique_ptr<ZQ_TObject> object(found != nullptr ? found->Create() : nullptr);
   ZQ_IPackable* packable = object ? ZQ_DynamicCast<ZQ_IPackable>(object.get()) : nullptr;
   if (packable == nullptr) {
     ZQ_THROW(ZQ_EUnknownClass, "Packed data names the unknown or unpackable class %s",
-             ZQ_TString(name));
+             ZQ_TString(std::string(name)));
   }
   // The object's frame, and any section its reader leaves open on a failure,
   // are closed here, so the stream can go on being read.
