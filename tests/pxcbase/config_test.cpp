@@ -157,8 +157,8 @@ TEST_F(Configuration, AnUnusableOverlayLeavesTheDefaultAndSaysWhere) {
   EXPECT_EQ(PXC_CfsWrap().LoadError(), "");
 }
 
-// The name search reads the configuration each time (it once kept the first
-// answer).
+// The name search follows every load of the configuration (it once kept its
+// first answer for good).
 TEST_F(Configuration, TheNameSearchFollowsTheConfiguration) {
   ASSERT_TRUE(__ZQ_INITIALIZATION_FUNCTION_PXC_NS__());
   EXPECT_TRUE(PXC_TNameSearch::IsDefaultCfg());
