@@ -1,5 +1,6 @@
 #include "describe/text_forms.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -35,6 +36,11 @@ std::size_t SequenceAt(std::string_view text, std::size_t at) {
 }  // namespace
 
 std::string PrintableText(std::string_view text) {
+  // Most names are printable ASCII without a backslash: kept as they are.
+  if (std::all_of(text.begin(), text.end(),
+                  [](char c) { return c >= 0x20 && c < 0x7F && c != '\\'; })) {
+    return std::string(text);
+  }
   std::string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size();) {

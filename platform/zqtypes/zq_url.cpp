@@ -61,17 +61,13 @@ std::string Decode(std::string_view text) {
   return out;
 }
 
-std::string Encode(std::string_view path) {
-  std::string out;
-  out.reserve(path.size());
-  for (char c : path) {
-    if (c == '%') {
-      out += "%25";
-    } else {
-      out += c;
-    }
+// Appends `path` to `out` with each '%' written "%25".
+void AppendEncoded(std::string& out, std::string_view path) {
+  for (std::size_t percent; (percent = path.find('%')) != std::string_view::npos;) {
+    out.append(path.substr(0, percent)).append("%25");
+    path.remove_prefix(percent + 1);
   }
-  return out;
+  out.append(path);
 }
 
 // Whether `path` is absolute and has no "." or ".." parts, no empty ones and
@@ -120,7 +116,17 @@ std::string Normalise(std::string_view path) {
   return out.empty() ? "/" : out;
 }
 
-std::string FileText(std::string_view path) { return kFilePrefix + Encode(Normalise(path)); }
+std::string FileText(std::string_view path) {
+  std::string normalised;
+  if (!IsNormal(path)) {
+    normalised = Normalise(path);
+    path = normalised;
+  }
+  std::string text(kFilePrefix);
+  text.reserve(text.size() + path.size() + 2);
+  AppendEncoded(text, path);
+  return text;
+}
 
 bool ReadNumber(std::string_view& text, std::uint64_t& value) {
   std::size_t i = 0;
