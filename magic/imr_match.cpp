@@ -305,7 +305,7 @@ void IMR_TSearch::SetPattern(const char* pattern, std::size_t length) {
   if (length > kMaxPattern) length = kMaxPattern;
   std::memcpy(iPattern, pattern, length);
   iPattern[length] = '\0';
-  iPatternLength = static_cast<std::uint32_t>(std::strlen(iPattern));
+  iPatternLength = static_cast<std::uint32_t>(length);
 }
 
 bool IMR_TSearch::Start(const PXC_IBuffer& buffer, std::uint32_t& start) const {
@@ -416,7 +416,8 @@ bool IMR_TSearch::WriteTo(ZQ_THumanReadableStream& out) const {
   }
   out.WriteBool(iLittleEndian);
   out.NewLine();
-  ZQ_TString pattern(iPattern);
+  // All `length` characters: a packed pattern may hold a NUL before its end.
+  ZQ_TString pattern(std::string_view(iPattern, iPatternLength));
   out.WriteObject(&pattern);
   out.NewLine();
   return IMR_TMatch::WriteTo(out);
