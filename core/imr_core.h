@@ -376,9 +376,6 @@ class IMR_TCore : public ZQ_TObject, protected IMR_TTicketAccess {
   // The plugin instance for (name, key), created on first use and kept for
   // the process.  Safe from many threads.
   static IMR_IPlugin& PluginByName(const ZQ_TString& name, const ZQ_TString& key);
-  // The same from the caches all threads share (PluginByName asks them when
-  // the thread has not met (name, key) lately).
-  static IMR_IPlugin& SharedPluginByName(const ZQ_TString& name, const ZQ_TString& key);
 
   // The result cache (cache/imr_cache.cpp).
   static IMR_TCacheStrategy GetCacheStrategy();

@@ -3,9 +3,6 @@
 #include <algorithm>
 #include <mutex>
 #include <shared_mutex>
-#include <string>
-#include <string_view>
-#include <unordered_map>
 
 #include "core/imr_core.h"
 
@@ -75,36 +72,7 @@ std::shared_mutex& CacheMutex() {
 }
 }  // namespace
 
-namespace {
-// The plugins a thread has looked up, by name and key.  Instances live for
-// the process, so a plugin once found stays good, and the thread's table
-// holds at most one entry per instance: most lookups take no lock that other
-// threads take too.
-struct ViewHash {
-  using is_transparent = void;
-  std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
-};
-thread_local std::unordered_map<std::string, IMR_IPlugin*, ViewHash, std::equal_to<>> tKnown;
-
-// "name NUL key", in a buffer the thread reuses.
-std::string_view LookupKey(const ZQ_TString& name, const ZQ_TString& key) {
-  thread_local std::string text;
-  text.assign(name.View());
-  text.push_back('\0');
-  text.append(key.View());
-  return text;
-}
-}  // namespace
-
 IMR_IPlugin& IMR_TCore::PluginByName(const ZQ_TString& name, const ZQ_TString& key) {
-  const std::string_view lookup = LookupKey(name, key);
-  if (auto known = tKnown.find(lookup); known != tKnown.end()) return *known->second;
-  IMR_IPlugin& plugin = SharedPluginByName(name, key);
-  tKnown.emplace(LookupKey(name, key), &plugin);
-  return plugin;
-}
-
-IMR_IPlugin& IMR_TCore::SharedPluginByName(const ZQ_TString& name, const ZQ_TString& key) {
   {
     std::shared_lock lock(CacheMutex());
     if (key.IsEmpty()) {
