@@ -21,20 +21,18 @@
 
 namespace {
 
-// The keys, made once: every cache read names them.
-const ZQ_TString& RecordKey() {
-  static const ZQ_TString* const key = new ZQ_TString("IMR_CACHE_IT");
-  return *key;
+// The keys, made once: every cache read names them.  `old` is the key of
+// the record's earlier form, only ever removed.
+struct RecordKeys {
+  ZQ_TString record{"IMR_CACHE_IT"};
+  ZQ_TString primary{"IMR_CACHE_PRI"};
+  ZQ_TString secondary{"IMR_CACHE_SEC"};
+  ZQ_TString old{"IMR_CACHE"};
+};
+const RecordKeys& Keys() {
+  static const RecordKeys* const keys = new RecordKeys;
+  return *keys;
 }
-const ZQ_TString& PrimaryKey() {
-  static const ZQ_TString* const key = new ZQ_TString("IMR_CACHE_PRI");
-  return *key;
-}
-const ZQ_TString& SecondaryKey() {
-  static const ZQ_TString* const key = new ZQ_TString("IMR_CACHE_SEC");
-  return *key;
-}
-const wchar_t kOldKey[] = L"IMR_CACHE";
 constexpr unsigned int kRecordVersion = 1024;
 
 const wchar_t* const kShortList[] = {L"KWA", L"KWB", L"KWC", L"PDF", L"VXDOC", L"VXQMBO", L"VXWEN"};
@@ -119,9 +117,9 @@ bool FirstOfItsKind(const ZQ_EException& error) {
 // logged, and the record keeps failing the same test.
 void RemoveRecord(PXC_TMetadata& metadata, const ZQ_TURL& url) {
   try {
-    for (const ZQ_TString& key :
-         {ZQ_TString(kOldKey), RecordKey(), PrimaryKey(), SecondaryKey()}) {
-      metadata.RemoveKey(key);
+    const RecordKeys& keys = Keys();
+    for (const ZQ_TString* key : {&keys.old, &keys.record, &keys.primary, &keys.secondary}) {
+      metadata.RemoveKey(*key);
     }
   } catch (const PXC_EMetadataFileDoesNotExist&) {
   } catch (const PXC_EMetadataKeyDoesNotExist&) {
@@ -174,8 +172,8 @@ void IMR_TCore::IMR_SetImageProxyCache(const PXC_TImageProxy& proxy, IMR_TImageT
     record[3] = ZQ_TAny(flags);
     record[4] = ZQ_TAny(kRecordVersion);
     using Key = std::pair<const ZQ_TString*, const ZQ_IPackable*>;
-    for (const Key& key : {Key{&PrimaryKey(), &primary}, Key{&SecondaryKey(), &secondary},
-                           Key{&RecordKey(), &record}}) {
+    for (const Key& key : {Key{&Keys().primary, &primary}, Key{&Keys().secondary, &secondary},
+                           Key{&Keys().record, &record}}) {
       metadata.SetKeyObject(*key.first, *key.second);
       ++written;
     }
@@ -228,7 +226,7 @@ struct RecordHead {
 
 // False when the file has no record.
 bool ReadHead(const PXC_TMetadata& metadata, RecordHead& head) {
-  return metadata.ReadKey(RecordKey(), [&head](ZQ_TDataStream& in) {
+  return metadata.ReadKey(Keys().record, [&head](ZQ_TDataStream& in) {
     ZQ_UnpackValues(in, ZQ_TArray::ZQ_ClassName(), [&](std::uint32_t index) {
       switch (index) {
         case 0: head.types = ZQ_TAny::UnpackU32Value(in); break;
@@ -289,13 +287,13 @@ bool ReadRecord(const PXC_TMetadata& metadata, const RecordHead& head, const ZQ_
   const bool hasSecondary =
       std::find(head.secondary.begin(), head.secondary.end(), true) != head.secondary.end();
   Tickets primary;
-  if (!ReadTickets(metadata, PrimaryKey(), primary)) return false;
+  if (!ReadTickets(metadata, Keys().primary, primary)) return false;
   // "Main images only" leaves the other tickets unread, unless the selected
   // one is among them.
   Tickets secondary;
   bool secondaryRead = false;
   if (hasSecondary && (types != IMR_IT_MAIN || selectedIsSecondary)) {
-    secondaryRead = ReadTickets(metadata, SecondaryKey(), secondary);
+    secondaryRead = ReadTickets(metadata, Keys().secondary, secondary);
     // The other tickets were asked for and the list is missing: the record
     // is incomplete (a write that failed half-way, or one still going on).
     if (!secondaryRead && types != IMR_IT_MAIN) return false;

@@ -137,6 +137,7 @@ const ZQ_TListKey* IMR_TCore::FillUpImageProxy(bool clear, PXC_TImageProxy& prox
       }
     }
     proxy.SetSelectedKey(&result);
+    // A plugin may have made the description uncacheable since.
     if (storable && cacheable) IMR_SetImageProxyCache(proxy, types, iStrategy);
   } catch (const PXC_EBuffer& error) {
     IMR_THROW_DATA(IMR_EPluginCannotReadFile, "IMR_EPluginCannotReadFile",
