@@ -101,10 +101,62 @@ bool StillAbsent(const Absence& absence) {
          std::chrono::steady_clock::now() - absence.since < kAbsenceRecheck;
 }
 
+// Calls `visit` with each byte of `bytes`, or with every byte when null.
+template <class Visit>
+void ForEachByte(const std::bitset<256>* bytes, Visit visit) {
+  if (bytes == nullptr) {
+    for (std::size_t byte = 0; byte < 256; ++byte) visit(byte);
+    return;
+  }
+  for (std::size_t byte = bytes->_Find_first(); byte < 256; byte = bytes->_Find_next(byte)) visit(byte);
+}
+
+// An entry a provider serves, not built yet: it is built the first time a
+// walk reaches it, so that start-up builds no entry that no file needs.  Which
+// first bytes its chains may pass with is read beforehand from the first text
+// of each alternative, so that the walk reaches it only for those.
+struct PendingEntry {
+  IMR_TMagicTable table = nullptr;
+  bool anyFirstByte = false;
+  std::bitset<256> firstBytes;
+  std::once_flag once;
+  std::shared_ptr<const CompiledEntry> built;  // set once, by the first walk reaching it
+  std::exception_ptr failure;                  // a text the parser refused, raised once
+};
+
+// The first bytes with which the chains of `table` may pass: an equality test
+// at offset 0 as the first text of every alternative narrows them.
+void ReadFirstBytes(IMR_TMagicTable table, PendingEntry& pending) {
+  pending.anyFirstByte = table == nullptr || *table == nullptr;
+  for (IMR_TMagicTable alternative = table; !pending.anyFirstByte && alternative && *alternative;
+       ++alternative) {
+    const char* first = (*alternative)[0];
+    if (first == nullptr) continue;  // no chain is built for it
+    try {
+      std::unique_ptr<IMR_TMatch> test(ParseMagicEntry(first));
+      const auto* equal = dynamic_cast<const IMR_TEqual*>(test.get());
+      if (equal == nullptr || typeid(*equal) != typeid(IMR_TEqual) || equal->Offset() != 0) {
+        pending.anyFirstByte = true;
+        break;
+      }
+      if (equal->Mask() == 0xFF) {
+        pending.firstBytes.set(equal->Value());
+        continue;
+      }
+      for (unsigned byte = 0; byte < 256; ++byte) {
+        if ((byte & equal->Mask()) == equal->Value()) pending.firstBytes.set(byte);
+      }
+    } catch (...) {
+      pending.anyFirstByte = true;  // building it raises the failure
+    }
+  }
+}
+
 struct Snapshot {
   std::uint64_t version = 0;
   ZQ_TDict source;  // the magic table compiled, sharing its storage
   std::unordered_map<std::string, std::shared_ptr<const CompiledEntry>> entries;
+  std::unordered_map<std::string, std::shared_ptr<PendingEntry>> pending;
   std::unordered_map<std::string, Absence> absent;  // names no provider served
 };
 
@@ -304,6 +356,7 @@ void CompileTable(Snapshot& next) {
   next.entries.clear();
   for (const ZQ_TDict::Entry& entry : *sMagic) {
     next.entries[entry.key.Std()] = Compile(entry.value);
+    next.pending.erase(entry.key.Std());
     next.absent.erase(entry.key.Std());
   }
 }
@@ -411,9 +464,38 @@ void StoreEntries(const std::vector<std::pair<ZQ_TString, ZQ_TList>>& built) {
     if (handedOut) next.source = *sMagic;
     for (std::size_t i = 0; i < built.size(); ++i) {
       next.entries[built[i].first.Std()] = compiled[i];
+      next.pending.erase(built[i].first.Std());
       next.absent.erase(built[i].first.Std());
     }
   });
+}
+
+// Builds a pending entry with `build` the first time a walk reaches it and
+// puts its chains in the table, unless the entry was replaced meanwhile.  The
+// first build of a table with a text the parser refuses raises the failure;
+// the chains built before it are kept, as AddMagicEntry keeps them.
+const CompiledEntry& BuildPending(const ZQ_TString& name, PendingEntry& pending,
+                                  ZQ_TList (*build)(IMR_TMagicTable, std::exception_ptr&)) {
+  bool builtHere = false;
+  std::call_once(pending.once, [&] {
+    ZQ_TList chains = build(pending.table, pending.failure);
+    {
+      Tables& tables = TheTables();
+      std::lock_guard lock(tables.mutex);
+      IMR_TRACE(0x04, "IMR_TMagic::AddMagicEntry(name=%s)\n", name.Narrow());
+      const auto current = tables.snapshot->pending.find(name.Std());
+      if (current != tables.snapshot->pending.end() && current->second.get() == &pending) {
+        (*sMagic)[name] = ZQ_TAny(chains);
+      }
+    }
+    pending.built = Compile(ZQ_TAny(chains));
+    builtHere = true;
+  });
+  if (builtHere) {
+    IMR_TMagic::UpdateDefaultSelection(name);
+    if (pending.failure) std::rethrow_exception(pending.failure);
+  }
+  return *pending.built;
 }
 
 }  // namespace
@@ -528,37 +610,43 @@ struct IMR_TMagic::Compiled {
   struct Item {
     ZQ_TString name;
     ZQ_TString argument;
-    std::shared_ptr<const CompiledEntry> entry;  // null: not in the table yet
+    std::shared_ptr<const CompiledEntry> entry;  // null: not built or not in the table yet
+    std::shared_ptr<PendingEntry> pending;       // built on first use
     std::optional<Absence> absent;               // no provider served the name
   };
   std::uint64_t version = 0;
   std::vector<Item> items;
-  std::size_t missing = 0;  // items whose entry is not in the table and not known absent
+  std::size_t missing = 0;  // items neither in the table, pending nor known absent
   // For each first byte, the items (their indices, in order) that may pass
-  // with it: a walk visits those only.  An item without a compiled entry is
-  // in every list.
-  std::array<std::vector<std::uint32_t>, 256> byFirstByte;
+  // with it: a walk visits those only.  An item neither built nor pending is
+  // in every list.  The lists of byte b are candidates[start[b], start[b+1]).
+  std::vector<std::uint32_t> candidates;
+  std::array<std::uint32_t, 257> start{};
 };
 
-void IMR_TMagic::AddMissingEntries(const Compiled& compiled) {
-  std::vector<std::pair<ZQ_TString, ZQ_TList>> built;
+void IMR_TMagic::IndexMissingEntries(const Compiled& compiled) {
+  std::vector<std::pair<std::string, std::shared_ptr<PendingEntry>>> found;
   for (const Compiled::Item& item : compiled.items) {
-    if (item.entry != nullptr || (item.absent && StillAbsent(*item.absent))) continue;
+    if (item.entry != nullptr || item.pending != nullptr || (item.absent && StillAbsent(*item.absent))) {
+      continue;
+    }
     IMR_TMagicProvider provider;
     try {
       provider = MagicByName(item.name);
     } catch (const ZQ_EException&) {
       continue;  // the walk over the items meets it, and says so
     }
-    std::exception_ptr failure;
-    ZQ_TList chains = BuildChains(provider(), failure);
-    if (failure) continue;  // likewise
-    IMR_TRACE(0x04, "IMR_TMagic::AddMagicEntry(name=%s)\n", item.name.Narrow());
-    built.emplace_back(item.name, std::move(chains));
+    auto pending = std::make_shared<PendingEntry>();
+    pending->table = provider();
+    ReadFirstBytes(pending->table, *pending);
+    found.emplace_back(item.name.Std(), std::move(pending));
   }
-  if (built.empty()) return;
-  StoreEntries(built);
-  for (const auto& [name, chains] : built) UpdateDefaultSelection(name);
+  if (found.empty()) return;
+  TheTables().Publish([&](Snapshot& next) {
+    for (auto& [name, pending] : found) {
+      if (next.entries.count(name) == 0) next.pending.emplace(name, std::move(pending));
+    }
+  });
 }
 
 IMR_TMagic::IMR_TMagic(const ZQ_TString& selection) : IMR_TPlugin(selection) {
@@ -624,25 +712,42 @@ std::shared_ptr<const IMR_TMagic::Compiled> IMR_TMagic::CompiledSelection() cons
   std::shared_ptr<const Snapshot> snapshot = tables.Current();
   auto fresh = std::make_shared<Compiled>();
   fresh->version = snapshot->version;
+  // The first bytes each item may pass with; null: any.
+  std::vector<const std::bitset<256>*> firstBytes;
   for (const ZQ_TList::Entry& entry : iSelection) {
     const ZQ_TString* item = entry.value.DynamicCast<ZQ_TString>();
     if (item == nullptr) continue;
     Compiled::Item compiled;
     SplitItem(*item, compiled.name, compiled.argument);
-    auto found = snapshot->entries.find(compiled.name.Std());
-    if (found != snapshot->entries.end()) compiled.entry = found->second;
+    if (auto found = snapshot->entries.find(compiled.name.Std()); found != snapshot->entries.end()) {
+      compiled.entry = found->second;
+    } else if (auto lazy = snapshot->pending.find(compiled.name.Std()); lazy != snapshot->pending.end()) {
+      compiled.pending = lazy->second;
+    }
     if (auto absent = snapshot->absent.find(compiled.name.Std()); absent != snapshot->absent.end()) {
       compiled.absent = absent->second;
     }
-    if (compiled.entry == nullptr && !compiled.absent) ++fresh->missing;
-    const auto index = static_cast<std::uint32_t>(fresh->items.size());
-    for (unsigned byte = 0; byte < 256; ++byte) {
-      if (compiled.entry == nullptr || compiled.entry->anyFirstByte ||
-          compiled.entry->firstBytes.test(byte)) {
-        fresh->byFirstByte[byte].push_back(index);
-      }
+    const std::bitset<256>* bytes = nullptr;
+    if (compiled.entry != nullptr) {
+      if (!compiled.entry->anyFirstByte) bytes = &compiled.entry->firstBytes;
+    } else if (compiled.pending != nullptr) {
+      if (!compiled.pending->anyFirstByte) bytes = &compiled.pending->firstBytes;
+    } else if (!compiled.absent) {
+      ++fresh->missing;
     }
+    firstBytes.push_back(bytes);
     fresh->items.push_back(std::move(compiled));
+  }
+  // Counts per byte, then the lists in item order.
+  for (const std::bitset<256>* bytes : firstBytes) {
+    ForEachByte(bytes, [&](std::size_t byte) { ++fresh->start[byte + 1]; });
+  }
+  for (unsigned byte = 0; byte < 256; ++byte) fresh->start[byte + 1] += fresh->start[byte];
+  fresh->candidates.resize(fresh->start[256]);
+  std::array<std::uint32_t, 256> next;
+  std::copy(fresh->start.begin(), fresh->start.end() - 1, next.begin());
+  for (std::uint32_t index = 0; index < firstBytes.size(); ++index) {
+    ForEachByte(firstBytes[index], [&](std::size_t byte) { fresh->candidates[next[byte]++] = index; });
   }
   std::lock_guard lock(iCompiledMutex);
   if (!iCompiled || iCompiled->version < fresh->version) iCompiled = fresh;
@@ -654,7 +759,7 @@ IMR_TPluginStatus IMR_TMagic::ImageInfo(const PXC_IBuffer& buffer, PXC_TImageTic
                                         IMR_TImageTypes) {
   std::shared_ptr<const Compiled> compiled = CompiledSelection();
   if (compiled->missing > 0) {
-    AddMissingEntries(*compiled);
+    IndexMissingEntries(*compiled);
     compiled = CompiledSelection();
   }
   if (IMR_Tracing(0x04)) {
@@ -673,15 +778,19 @@ IMR_TPluginStatus IMR_TMagic::ImageInfo(const PXC_IBuffer& buffer, PXC_TImageTic
   const std::uint8_t* data = buffer.Data();
   const std::size_t size = buffer.Size();
   // Only the items that may pass with the file's first byte are walked.
-  const std::vector<std::uint32_t>* candidates =
-      data != nullptr && size > 0 ? &compiled->byFirstByte[data[0]] : nullptr;
-  const std::size_t walked = candidates != nullptr ? candidates->size() : compiled->items.size();
+  const std::uint32_t* candidates =
+      data != nullptr && size > 0 ? compiled->candidates.data() + compiled->start[data[0]] : nullptr;
+  const std::size_t walked = candidates != nullptr
+                                 ? compiled->start[data[0] + 1] - compiled->start[data[0]]
+                                 : compiled->items.size();
   for (std::size_t k = 0; k < walked; ++k) {
-    const Compiled::Item& item = compiled->items[candidates != nullptr ? (*candidates)[k] : k];
+    const Compiled::Item& item = compiled->items[candidates != nullptr ? candidates[k] : k];
     const CompiledEntry* entry = item.entry.get();
     std::shared_ptr<const CompiledEntry> added;  // keeps a lazily added entry alive
     try {
-      if (entry == nullptr) {
+      if (entry == nullptr && item.pending != nullptr) {
+        entry = &BuildPending(item.name, *item.pending, &BuildChains);
+      } else if (entry == nullptr) {
         if (item.absent && StillAbsent(*item.absent)) continue;
         try {
           AddMagicEntry(item.name, MagicByName(item.name)());
@@ -696,8 +805,8 @@ IMR_TPluginStatus IMR_TMagic::ImageInfo(const PXC_IBuffer& buffer, PXC_TImageTic
         entry = added.get();
       }
       if (tracingItems) IMR_TRACE(0x10, "IMR_TMagic::ImageInfo trying match %s\n", item.name.Narrow());
-      // A lazily added entry was not in the index.
-      if (added != nullptr && !entry->anyFirstByte && data != nullptr && size > 0 &&
+      // A lazily added entry was not in the index, a pending one by a wider set.
+      if (item.entry == nullptr && !entry->anyFirstByte && data != nullptr && size > 0 &&
           !entry->firstBytes.test(data[0])) {
         continue;
       }

@@ -13,9 +13,11 @@
 //
 // Threads: many threads match at once.  Matching reads an immutable snapshot
 // of the compiled table, through the plugin's selection compiled against it
-// (fetched under a short per-plugin lock); adding an entry (lazily, the first
-// time a selection names it, or by a host) builds all of its chains first,
-// then a new snapshot under the table's own mutex, and publishes it.  Edits
+// (fetched under a short per-plugin lock).  An entry a provider serves is
+// built the first time a walk reaches it (once, whichever thread gets there
+// first); the snapshot knows beforehand which first bytes it may pass with.
+// A host adding an entry builds all of its chains first, then a new snapshot
+// under the table's own mutex, and publishes it.  Edits
 // made directly through the MagicEntries() reference are seen by the next
 // match (it compiles the table again), but must not overlap detections.  A
 // selection item that no provider served is looked up again once a creator
@@ -79,10 +81,10 @@ class IMR_TMagic : public IMR_TPlugin {
 
  private:
   std::shared_ptr<const Compiled> CompiledSelection() const;
-  // Adds at once the entries of `compiled` the table lacks, whose providers
-  // can be found and whose texts parse; the others are met one by one as
-  // the selection is walked.
-  static void AddMissingEntries(const Compiled& compiled);
+  // Makes pending at once the entries of `compiled` the table lacks whose
+  // providers can be found: each is built the first time a walk reaches it.
+  // The others are met one by one as the selection is walked.
+  static void IndexMissingEntries(const Compiled& compiled);
   // The chains of a provider table.  A text the parser refuses ends the
   // table there; its failure is kept beside the chains built before it.
   static ZQ_TList BuildChains(IMR_TMagicTable table, std::exception_ptr& failure);

@@ -206,6 +206,31 @@ TEST(Plugin, AFileThatChangesUnderTheChainsIsAReadError) {
   EXPECT_THROW(plugin.ImageInfo(buffer, ticket, PXC_FL_FORMAT, 0, IMR_IT_ALL), PXC_EBuffer);
 }
 
+TEST(LazyEntries, BuiltOnlyWhenAFilesFirstByteReachesThem) {
+  // The first texts say which first bytes each chain may pass with: masked,
+  // exact, or (not a test at offset 0) any.
+  IMR_TMagic::RegisterMagic(ZQ_TString("PT_FIRST"), [] {
+    static const IMR_TMagicTable table = Table({{"[0]&0xF0==0x40", "FileFormat=FORTY", "FillLevel=2"},
+                                                {"[0]==0x5A", "FileFormat=ZED", "FillLevel=2"}});
+    return table;
+  });
+  IMR_TMagic::RegisterMagic(ZQ_TString("PT_ANYWHERE"), [] {
+    static const IMR_TMagicTable table = Table({{"[1]==0x2D", "FileFormat=DASH", "FillLevel=2"}});
+    return table;
+  });
+  IMR_TMagic plugin(List({"PT_FIRST", "PT_ANYWHERE"}));
+  for (const char* passedOver : {"0-", "[-", "z-"}) {
+    EXPECT_EQ(Describe(plugin, passedOver).ticket.FileFormat(), ZQ_TString("DASH")) << passedOver;
+  }
+  EXPECT_FALSE(IMR_TMagic::MagicEntries().HasKey("PT_FIRST"));
+  EXPECT_TRUE(IMR_TMagic::MagicEntries().HasKey("PT_ANYWHERE"));
+  for (const auto& [bytes, format] : {std::pair{"O-", "FORTY"}, {"@-", "FORTY"}, {"Z-", "ZED"}, {"z-", "DASH"}}) {
+    EXPECT_EQ(Describe(plugin, bytes).ticket.FileFormat(), ZQ_TString(format)) << bytes;
+  }
+  EXPECT_EQ(Chains("PT_FIRST"), 2u);
+  EXPECT_EQ(Occurrences(DefaultSelection(), "PT_FIRST"), 1u);
+}
+
 TEST(LazyEntries, InvalidProviderTextKeepsTheChainsBuiltBeforeIt) {
   IMR_TMagic plugin(List({"PT_BAD"}));
   IMR_EMagicInvalidMagicEntry error = Raised<IMR_EMagicInvalidMagicEntry>([&] { Describe(plugin, "AB"); });
