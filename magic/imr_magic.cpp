@@ -618,8 +618,9 @@ struct IMR_TMagic::Compiled {
   std::vector<Item> items;
   std::size_t missing = 0;  // items neither in the table, pending nor known absent
   // For each first byte, the items (their indices, in order) that may pass
-  // with it: a walk visits those only.  An item neither built nor pending is
-  // in every list.  The lists of byte b are candidates[start[b], start[b+1]).
+  // with it: a walk visits those only.  An item neither built nor pending
+  // (known absent) is in every list.  The lists of byte b are
+  // candidates[start[b], start[b+1]); none are made while items are missing.
   std::vector<std::uint32_t> candidates;
   std::array<std::uint32_t, 257> start{};
 };
@@ -714,6 +715,8 @@ std::shared_ptr<const IMR_TMagic::Compiled> IMR_TMagic::CompiledSelection() cons
   fresh->version = snapshot->version;
   // The first bytes each item may pass with; null: any.
   std::vector<const std::bitset<256>*> firstBytes;
+  firstBytes.reserve(iSelection.Entries());
+  fresh->items.reserve(iSelection.Entries());
   for (const ZQ_TList::Entry& entry : iSelection) {
     const ZQ_TString* item = entry.value.DynamicCast<ZQ_TString>();
     if (item == nullptr) continue;
@@ -738,16 +741,18 @@ std::shared_ptr<const IMR_TMagic::Compiled> IMR_TMagic::CompiledSelection() cons
     firstBytes.push_back(bytes);
     fresh->items.push_back(std::move(compiled));
   }
-  // Counts per byte, then the lists in item order.
-  for (const std::bitset<256>* bytes : firstBytes) {
-    ForEachByte(bytes, [&](std::size_t byte) { ++fresh->start[byte + 1]; });
-  }
-  for (unsigned byte = 0; byte < 256; ++byte) fresh->start[byte + 1] += fresh->start[byte];
-  fresh->candidates.resize(fresh->start[256]);
-  std::array<std::uint32_t, 256> next;
-  std::copy(fresh->start.begin(), fresh->start.end() - 1, next.begin());
-  for (std::uint32_t index = 0; index < firstBytes.size(); ++index) {
-    ForEachByte(firstBytes[index], [&](std::size_t byte) { fresh->candidates[next[byte]++] = index; });
+  if (fresh->missing == 0) {
+    // Counts per byte, then the lists in item order.
+    for (const std::bitset<256>* bytes : firstBytes) {
+      ForEachByte(bytes, [&](std::size_t byte) { ++fresh->start[byte + 1]; });
+    }
+    for (unsigned byte = 0; byte < 256; ++byte) fresh->start[byte + 1] += fresh->start[byte];
+    fresh->candidates.resize(fresh->start[256]);
+    std::array<std::uint32_t, 256> next;
+    std::copy(fresh->start.begin(), fresh->start.end() - 1, next.begin());
+    for (std::uint32_t index = 0; index < firstBytes.size(); ++index) {
+      ForEachByte(firstBytes[index], [&](std::size_t byte) { fresh->candidates[next[byte]++] = index; });
+    }
   }
   std::lock_guard lock(iCompiledMutex);
   if (!iCompiled || iCompiled->version < fresh->version) iCompiled = fresh;
@@ -778,8 +783,9 @@ IMR_TPluginStatus IMR_TMagic::ImageInfo(const PXC_IBuffer& buffer, PXC_TImageTic
   const std::uint8_t* data = buffer.Data();
   const std::size_t size = buffer.Size();
   // Only the items that may pass with the file's first byte are walked.
-  const std::uint32_t* candidates =
-      data != nullptr && size > 0 ? compiled->candidates.data() + compiled->start[data[0]] : nullptr;
+  const std::uint32_t* candidates = compiled->missing == 0 && data != nullptr && size > 0
+                                        ? compiled->candidates.data() + compiled->start[data[0]]
+                                        : nullptr;
   const std::size_t walked = candidates != nullptr
                                  ? compiled->start[data[0] + 1] - compiled->start[data[0]]
                                  : compiled->items.size();

@@ -108,66 +108,63 @@ void RunInline(PathSource& source, const Describer& describer, Printer& printer)
   while (std::optional<Input> input = source.Next()) printer.Print(describer.Describe(*input));
 }
 
-// Several threads take the inputs in chunks, so that the threads and the
-// printer meet once per chunk, not once per file; the printer prints the
-// chunks in order.  At most a few chunks per thread wait to be printed, so
-// memory stays flat whatever the number of files.
+// Several threads, the calling one among them, take the inputs in chunks and
+// describe them; whichever finishes the oldest chunk not yet printed prints
+// it and every finished chunk after it, so that no thread waits for another
+// to print and the threads meet once per chunk, not once per file.  At most a
+// few chunks per thread are taken ahead of the printed ones, so memory stays
+// flat whatever the number of files.
 void RunThreaded(PathSource& source, const Describer& describer, Printer& printer, unsigned int jobs) {
   constexpr std::size_t kChunk = 16;
   const std::size_t window = 4 * static_cast<std::size_t>(jobs);
   std::mutex mutex;
-  std::condition_variable changed;
-  std::deque<std::optional<std::vector<Outcome>>> pending;  // chunks from `printed` on
+  std::condition_variable printedMore;
+  std::deque<std::optional<std::vector<Outcome>>> done;  // chunks from `printed` on
   std::size_t taken = 0;    // chunks handed out
   std::size_t printed = 0;  // chunks printed
   bool exhausted = false;
+  bool printing = false;  // a thread is printing (outside the lock)
 
   auto work = [&] {
+    std::unique_lock lock(mutex);
     for (;;) {
+      printedMore.wait(lock, [&] { return exhausted || taken - printed < window; });
       std::vector<Input> inputs;
-      std::size_t chunk;
-      {
-        std::unique_lock lock(mutex);
-        changed.wait(lock, [&] { return exhausted || taken - printed < window; });
-        if (exhausted) return;
-        while (inputs.size() < kChunk) {
-          std::optional<Input> input = source.Next();
-          if (!input) {
-            exhausted = true;
-            break;
-          }
+      while (!exhausted && inputs.size() < kChunk) {
+        std::optional<Input> input = source.Next();
+        if (input) {
           inputs.push_back(std::move(*input));
+        } else {
+          exhausted = true;
+          printedMore.notify_all();
         }
-        if (inputs.empty()) {
-          changed.notify_all();
-          return;
-        }
-        chunk = taken++;
-        pending.emplace_back();
       }
+      if (inputs.empty()) return;
+      const std::size_t chunk = taken++;
+      done.emplace_back();
+      lock.unlock();
       std::vector<Outcome> outcomes;
       outcomes.reserve(inputs.size());
       for (const Input& input : inputs) outcomes.push_back(describer.Describe(input));
-      std::lock_guard lock(mutex);
-      pending[chunk - printed] = std::move(outcomes);
-      if (chunk == printed || exhausted) changed.notify_all();
+      lock.lock();
+      done[chunk - printed] = std::move(outcomes);
+      if (printing) continue;
+      printing = true;
+      while (!done.empty() && done.front()) {
+        std::vector<Outcome> ready = std::move(*done.front());
+        done.pop_front();
+        ++printed;
+        lock.unlock();
+        for (const Outcome& outcome : ready) printer.Print(outcome);
+        lock.lock();
+        printedMore.notify_all();
+      }
+      printing = false;
     }
   };
   std::vector<std::thread> workers;
-  for (unsigned int j = 0; j < jobs; ++j) workers.emplace_back(work);
-  for (;;) {
-    std::vector<Outcome> outcomes;
-    {
-      std::unique_lock lock(mutex);
-      changed.wait(lock, [&] { return (!pending.empty() && pending.front()) || (exhausted && pending.empty()); });
-      if (pending.empty()) break;
-      outcomes = std::move(*pending.front());
-      pending.pop_front();
-      ++printed;
-      changed.notify_all();  // a worker may take the next chunk
-    }
-    for (const Outcome& outcome : outcomes) printer.Print(outcome);
-  }
+  for (unsigned int j = 1; j < jobs; ++j) workers.emplace_back(work);
+  work();
   for (std::thread& worker : workers) worker.join();
 }
 
