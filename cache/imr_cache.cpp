@@ -274,10 +274,12 @@ bool OneWrite(const PXC_TImageProxy& proxy) {
 }
 
 // Fills `proxy` from the record of a file, read as `head`, that holds
-// `types`; false when the record is not one of this file's or not complete
-// enough to answer.  Throws on a damaged record.
+// `types`; false when the record is not one of this file's, not complete
+// enough to answer or, as `isCurrent` tells, no longer the file's as it is.
+// Throws on a damaged record.
 bool ReadRecord(const PXC_TMetadata& metadata, const RecordHead& head, const ZQ_TURL& url,
-                PXC_TImageProxy& proxy, IMR_TImageTypes types) {
+                PXC_TImageProxy& proxy, IMR_TImageTypes types,
+                const std::function<bool(const PXC_TImageTicket&)>& isCurrent) {
   if (head.values != 5 || head.version != kRecordVersion || head.url != url ||
       (head.types & types) != types) {
     return false;
@@ -325,20 +327,26 @@ bool ReadRecord(const PXC_TMetadata& metadata, const RecordHead& head, const ZQ_
   if (chosen < 0 || !OneWrite(proxy)) return false;
   proxy.SetURL(head.url);
   proxy.Select(static_cast<std::uint32_t>(chosen));
-  return proxy.Selected()->IsTicketValid();
+  return isCurrent(*proxy.Selected());
 }
 
 }  // namespace
 
 bool IMR_TCore::IMR_FillCachedImageProxy(const ZQ_TURL& url, PXC_TImageProxy& proxy,
                                          IMR_TImageTypes types) {
+  return FillFromRecord(url, proxy, types,
+                        [](const PXC_TImageTicket& selected) { return selected.IsTicketValid(); });
+}
+
+bool IMR_TCore::FillFromRecord(const ZQ_TURL& url, PXC_TImageProxy& proxy, IMR_TImageTypes types,
+                               const std::function<bool(const PXC_TImageTicket&)>& isCurrent) {
   if (!url.IsFile()) return false;
   const PXC_TImageProxy kept = proxy;
   PXC_TMetadata metadata(url);
   try {
     RecordHead head;
     if (!ReadHead(metadata, head)) return false;  // nothing cached, nothing to remove
-    if (ReadRecord(metadata, head, url, proxy, types)) return true;
+    if (ReadRecord(metadata, head, url, proxy, types, isCurrent)) return true;
     proxy = kept;
     RemoveRecord(metadata, url);
   } catch (...) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <new>
 #include <vector>
 
@@ -411,12 +412,16 @@ class IMR_TCore : public ZQ_TObject, protected IMR_TTicketAccess {
   void ResolveEmbedded(PXC_TImageTicket& ticket, PXC_TBuffer& buffer, PXC_TImageProxy& proxy,
                        const ZQ_TURL& url, PXC_TFillLevel level, const ZQ_TFileInfo& facts,
                        bool& cacheable) const;
-  static void LocalUpdateImageProxy(PXC_TImageProxy& proxy, PXC_TFillLevel level);
+  struct UpdateRun;
+  static void LocalUpdateImageProxy(PXC_TImageProxy& proxy, PXC_TFillLevel level, UpdateRun& run);
   // Fills `proxy` from the file's cache record raised to `level`; false
   // (with the proxy empty) when there is no usable record.
   static bool ReadCache(const ZQ_TURL& url, PXC_TImageProxy& proxy, PXC_TFillLevel level,
                         IMR_TImageTypes types);
-  struct UpdateRun;
+  // IMR_FillCachedImageProxy, with `isCurrent` telling whether the selected
+  // ticket read describes the file as it is now.
+  static bool FillFromRecord(const ZQ_TURL& url, PXC_TImageProxy& proxy, IMR_TImageTypes types,
+                             const std::function<bool(const PXC_TImageTicket&)>& isCurrent);
   static void RaiseTicket(PXC_TImageTicket& ticket, PXC_TFillLevel level, UpdateRun& run);
   static void KeepRefusal(const PXC_TImageTicket& before, PXC_TImageTicket& ticket);
   // The image number a ticket describes: its 8-bit position, or the full

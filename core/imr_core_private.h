@@ -1,6 +1,8 @@
 // What the core's sources share and hosts do not see.
 #pragma once
 
+#include <optional>
+
 #include "core/imr_core.h"
 
 // The plugin lock: shared around calls into plugins that are safe for the
@@ -30,3 +32,32 @@ struct IMR_TContextOwner {
 
 // Removes the file's cache record, if any; failures are logged.
 void IMR_RemoveImageProxyCache(const ZQ_TURL& url);
+
+// What one update keeps from ticket to ticket: the file last opened, and the
+// context of the plugin that described its last ticket.  A proxy's tickets
+// of one file are so raised with one read buffer and one parse of the file's
+// headers, as the file was described.
+struct IMR_TCore::UpdateRun {
+  ZQ_TURL file;
+  std::optional<PXC_TBuffer> buffer;
+  ZQ_TFileInfo facts;
+  IMR_TContextOwner context;
+  ZQ_TString contextPlugin;  // DescribingPlugin of the ticket the context described
+
+  PXC_TBuffer& Open(const ZQ_TURL& url) {
+    if (!buffer || file != url) {
+      Forget();
+      buffer.reset();
+      buffer.emplace(url, 0, 0, sReadAhead);
+      file = url;
+      // A raised description is not stored, so it takes no digest.
+      facts = buffer->Facts(false);
+    }
+    return *buffer;
+  }
+  void Forget() {
+    delete context.plugin;
+    context.plugin = nullptr;
+    contextPlugin = ZQ_TString();
+  }
+};

@@ -227,15 +227,26 @@ ZQ_TListKey IMR_TCore::AddToImageProxy(PXC_TImrLink& link, const ZQ_TURL& url,
 
 bool IMR_TCore::ReadCache(const ZQ_TURL& url, PXC_TImageProxy& proxy, PXC_TFillLevel level,
                           IMR_TImageTypes types) {
-  if (!IMR_FillCachedImageProxy(url, proxy, types)) return false;
-  const PXC_TImageTicket* selected = proxy.Selected();
-  if (selected == nullptr || selected->FillLevel() >= level) return true;
+  // A record to raise is checked against the file the raise opens: one look
+  // at the file, not two.
+  UpdateRun run;
+  const auto current = [&](const PXC_TImageTicket& selected) {
+    if (selected.FillLevel() >= level) return selected.IsTicketValid();
+    try {
+      run.Open(url);
+    } catch (const PXC_EBuffer&) {
+      return false;  // gone or unreadable: described afresh, which says why
+    }
+    return selected.IsTicketValid(run.facts.Facts());
+  };
+  if (!FillFromRecord(url, proxy, types, current)) return false;
+  if (proxy.Selected()->FillLevel() >= level) return true;
   // Raised with the plugins that described it.  A record that cannot be
   // raised (the file changed under it, a plugin that can no longer read it)
   // would fail again: it is replaced by a fresh description.
-  const ZQ_TFileFacts recorded = selected->FileFacts();
+  const ZQ_TFileFacts recorded = proxy.Selected()->FileFacts();
   try {
-    LocalUpdateImageProxy(proxy, level);
+    LocalUpdateImageProxy(proxy, level, run);
     // The file read for the raise must be the one the record was made of.
     if (proxy.Selected()->FileFacts().SameFile(recorded)) return true;
     ZQMESG_Log("IMR_CACHE: Cannot raise the cached description of %s (the file changed)\n",

@@ -1,6 +1,4 @@
 // Raising tickets and proxies to a higher fill level.
-#include <optional>
-
 #include "core/imr_core.h"
 #include "core/imr_core_private.h"
 
@@ -9,35 +7,6 @@ namespace {
 constexpr int kMaxRedirections = 16;
 thread_local int tRedirections = 0;
 }  // namespace
-
-// What one update keeps from ticket to ticket: the file last opened, and the
-// context of the plugin that described its last ticket.  A proxy's tickets
-// of one file are so raised with one read buffer and one parse of the file's
-// headers, as the file was described.
-struct IMR_TCore::UpdateRun {
-  ZQ_TURL file;
-  std::optional<PXC_TBuffer> buffer;
-  ZQ_TFileInfo facts;
-  IMR_TContextOwner context;
-  ZQ_TString contextPlugin;  // DescribingPlugin of the ticket the context described
-
-  PXC_TBuffer& Open(const ZQ_TURL& url) {
-    if (!buffer || file != url) {
-      Forget();
-      buffer.reset();
-      buffer.emplace(url, 0, 0, sReadAhead);
-      file = url;
-      // A raised description is not stored, so it takes no digest.
-      facts = buffer->Facts(false);
-    }
-    return *buffer;
-  }
-  void Forget() {
-    delete context.plugin;
-    context.plugin = nullptr;
-    contextPlugin = ZQ_TString();
-  }
-};
 
 // Why a reader declined the file is a fact of its bytes: the raise asks only
 // the plugins after that reader, so the reason comes over from the ticket
@@ -144,13 +113,13 @@ void IMR_TCore::InternalImage(PXC_TImageTicket& ticket, std::uint32_t index, PXC
 }
 
 void IMR_TCore::UpdateImageProxy(PXC_TImageProxy& proxy, PXC_TFillLevel level) {
-  LocalUpdateImageProxy(proxy, level);
+  UpdateRun run;
+  LocalUpdateImageProxy(proxy, level, run);
 }
 
-void IMR_TCore::LocalUpdateImageProxy(PXC_TImageProxy& proxy, PXC_TFillLevel level) {
+void IMR_TCore::LocalUpdateImageProxy(PXC_TImageProxy& proxy, PXC_TFillLevel level, UpdateRun& run) {
   if (proxy.Entries() == 0) return;
   const int selected = proxy.IndexOfSelected();
-  UpdateRun run;
   for (std::uint32_t i = 0; i < proxy.Entries(); ++i) {
     PXC_TImageTicket& ticket = proxy.TicketAt(i);
     if (ticket.FillLevel() >= PXC_FL_ALL_IMAGES) {

@@ -82,10 +82,12 @@ __int128 Nanoseconds(const ZQ_TTime& time) {
 }  // namespace
 
 bool PXC_TImageTicket::IsTicketValid() const {
-  if (!iFileFacts.exists) return false;
-  const ZQ_TFileInfo now(iFile, true);
-  if (!now.Facts().SameFile(iFileFacts)) return false;
-  if (Nanoseconds(now.Facts().changed) <= Nanoseconds(iFileFacts.examined) + kSettleNanoseconds) {
+  return iFileFacts.exists && IsTicketValid(ZQ_TFileInfo(iFile, true).Facts());
+}
+
+bool PXC_TImageTicket::IsTicketValid(const ZQ_TFileFacts& now) const {
+  if (!now.SameFile(iFileFacts)) return false;
+  if (Nanoseconds(now.changed) <= Nanoseconds(iFileFacts.examined) + kSettleNanoseconds) {
     return true;
   }
   // Touched since: a rewrite that kept the size and put the time back shows

@@ -78,6 +78,9 @@ class PXC_TImageTicket : public ZQ_TObject,
   // description it may store in the cache).  False when no facts were
   // recorded or the file is gone.
   bool IsTicketValid() const;
+  // The same against `now`, the facts of the ticket's file examined just
+  // before (no second look at the file).
+  bool IsTicketValid(const ZQ_TFileFacts& now) const;
   // Appends the files this image needs: each external reference (a text or a
   // PXC_TReference), as a ZQ_TURL resolved against the ticket's file when
   // `asURLs`, else as its text; with `existingOnly`, only files that exist.

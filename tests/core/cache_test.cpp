@@ -73,12 +73,19 @@ TEST_F(Cache, ARecordWrittenAtAllImagesServesLaterRuns) {
     Run(url, analysed);
     EXPECT_TRUE(analysed) << "reading switched off";
   }
-  // The record of a changed file is not used; a new one is written.
+  // The record of a changed file is not used, whether read at its level or
+  // raised, and silently: a new one is written.
+  LogCapture log;
   Write("a.imrt", {Img("0", 3, 2, 2), Img("0", 1)});
   SetModified(url.Path().Std(), 3000000);
   EXPECT_EQ(Run(url, analysed), "*IMRT:3:0:2x2 IMRT:1:1");
   EXPECT_TRUE(analysed);
   EXPECT_EQ(Loaded(url, kTypes), "*IMRT:3:0:2x2 IMRT:1:1");
+  Write("a.imrt", {Img("0", 3, 4, 4)});
+  SetModified(url.Path().Std(), 4000000);
+  EXPECT_EQ(Summary(Describe(url, PXC_FL_DETAILS)), "*IMRT:3:0:4x4");
+  EXPECT_EQ(Loaded(url, kTypes), "*IMRT:3:0:4x4");
+  EXPECT_EQ(log.Text(), "");
 }
 
 TEST_F(Cache, OnlyCacheableRunsWriteRecords) {
