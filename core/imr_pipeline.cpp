@@ -229,15 +229,15 @@ bool IMR_TCore::ReadCache(const ZQ_TURL& url, PXC_TImageProxy& proxy, PXC_TFillL
                           IMR_TImageTypes types) {
   // A record to raise is checked against the file the raise opens: one look
   // at the file, not two.
-  UpdateRun run;
+  std::optional<UpdateRun> run;
   const auto current = [&](const PXC_TImageTicket& selected) {
     if (selected.FillLevel() >= level) return selected.IsTicketValid();
     try {
-      run.Open(url);
+      run.emplace().Open(url);
     } catch (const PXC_EBuffer&) {
       return false;  // gone or unreadable: described afresh, which says why
     }
-    return selected.IsTicketValid(run.facts.Facts());
+    return selected.IsTicketValid(run->facts.Facts());
   };
   if (!FillFromRecord(url, proxy, types, current)) return false;
   if (proxy.Selected()->FillLevel() >= level) return true;
@@ -246,7 +246,7 @@ bool IMR_TCore::ReadCache(const ZQ_TURL& url, PXC_TImageProxy& proxy, PXC_TFillL
   // would fail again: it is replaced by a fresh description.
   const ZQ_TFileFacts recorded = proxy.Selected()->FileFacts();
   try {
-    LocalUpdateImageProxy(proxy, level, run);
+    LocalUpdateImageProxy(proxy, level, *run);
     // The file read for the raise must be the one the record was made of.
     if (proxy.Selected()->FileFacts().SameFile(recorded)) return true;
     ZQMESG_Log("IMR_CACHE: Cannot raise the cached description of %s (the file changed)\n",
