@@ -32,8 +32,7 @@ std::optional<std::string> PathSource::NextNamed() {
 
 std::string PathSource::Enter(const std::string& path) {
   std::error_code error;
-  Folder folder;
-  std::vector<std::pair<std::string, std::string>> keyed;  // (sort key, path)
+  Folder folder{path, {}, 0};
   for (fs::directory_iterator it(path, fs::directory_options::skip_permission_denied, error), end;
        !error && it != end; it.increment(error)) {
     // The entry's type comes with it (no stat), but for links: a link to a
@@ -42,15 +41,13 @@ std::string PathSource::Enter(const std::string& path) {
     const bool link = it->is_symlink(kind);
     // A folder's files sort as "name/...": after "name-x", before "name0".
     if (!link && it->is_directory(kind)) {
-      keyed.emplace_back(it->path().filename().string() + "/", it->path().string());
+      folder.names.push_back(it->path().filename().string() + "/");
     } else if (it->is_regular_file(kind)) {
-      keyed.emplace_back(it->path().filename().string(), it->path().string());
+      folder.names.push_back(it->path().filename().string());
     }
   }
   if (error) return "cannot walk the directory: " + error.message();
-  std::sort(keyed.begin(), keyed.end());
-  folder.entries.reserve(keyed.size());
-  for (auto& [key, entry] : keyed) folder.entries.push_back(key.back() == '/' ? entry + "/" : entry);
+  std::sort(folder.names.begin(), folder.names.end());
   iFolders.push_back(std::move(folder));
   return "";
 }
@@ -59,13 +56,16 @@ std::optional<Input> PathSource::Next() {
   for (;;) {
     while (!iFolders.empty()) {
       Folder& folder = iFolders.back();
-      if (folder.next == folder.entries.size()) {
+      if (folder.next == folder.names.size()) {
         iFolders.pop_back();
         continue;
       }
-      std::string entry = folder.entries[folder.next++];
-      if (entry.back() != '/') return Input{std::move(entry), ""};
-      entry.pop_back();
+      std::string& name = folder.names[folder.next++];
+      const bool subfolder = name.back() == '/';
+      if (subfolder) name.pop_back();
+      std::string entry = (fs::path(folder.path) / name).string();
+      std::string().swap(name);  // given out: its memory goes back
+      if (!subfolder) return Input{std::move(entry), ""};
       std::string problem = Enter(entry);
       if (!problem.empty()) return Input{std::move(entry), std::move(problem)};
     }

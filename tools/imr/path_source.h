@@ -31,7 +31,10 @@ class PathSource {
 
  private:
   struct Folder {
-    std::vector<std::string> entries;  // paths, in the order to give them
+    std::string path;
+    // The names of its files and folders ("name/"), in the order to give
+    // them: only names, so that a wide folder costs little more than them.
+    std::vector<std::string> names;
     std::size_t next = 0;
   };
   std::optional<std::string> NextNamed();
