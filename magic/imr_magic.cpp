@@ -120,6 +120,7 @@ struct PendingEntry {
   bool anyFirstByte = false;
   std::bitset<256> firstBytes;
   std::once_flag once;
+  std::atomic<bool> ready{false};              // `built` is set (call_once costs a call each time)
   std::shared_ptr<const CompiledEntry> built;  // set once, by the first walk reaching it
   std::exception_ptr failure;                  // a text the parser refused, raised once
 };
@@ -476,6 +477,7 @@ void StoreEntries(const std::vector<std::pair<ZQ_TString, ZQ_TList>>& built) {
 // the chains built before it are kept, as AddMagicEntry keeps them.
 const CompiledEntry& BuildPending(const ZQ_TString& name, PendingEntry& pending,
                                   ZQ_TList (*build)(IMR_TMagicTable, std::exception_ptr&)) {
+  if (pending.ready.load(std::memory_order_acquire)) return *pending.built;
   bool builtHere = false;
   std::call_once(pending.once, [&] {
     ZQ_TList chains = build(pending.table, pending.failure);
@@ -489,6 +491,7 @@ const CompiledEntry& BuildPending(const ZQ_TString& name, PendingEntry& pending,
       }
     }
     pending.built = Compile(ZQ_TAny(chains));
+    pending.ready.store(true, std::memory_order_release);
     builtHere = true;
   });
   if (builtHere) {
