@@ -239,7 +239,8 @@ bool IMR_TCore::ReadCache(const ZQ_TURL& url, PXC_TImageProxy& proxy, PXC_TFillL
     }
     return selected.IsTicketValid(run->facts.Facts());
   };
-  if (!FillFromRecord(url, proxy, types, current)) return false;
+  // Passed by reference, so that the function object allocates no copy.
+  if (!FillFromRecord(url, proxy, types, std::cref(current))) return false;
   if (proxy.Selected()->FillLevel() >= level) return true;
   // Raised with the plugins that described it.  A record that cannot be
   // raised (the file changed under it, a plugin that can no longer read it)
