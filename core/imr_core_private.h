@@ -36,10 +36,12 @@ void IMR_RemoveImageProxyCache(const ZQ_TURL& url);
 // What one update keeps from ticket to ticket: the file last opened, and the
 // context of the plugin that described its last ticket.  A proxy's tickets
 // of one file are so raised with one read buffer and one parse of the file's
-// headers, as the file was described.
+// headers, as the file was described; a ticket of data embedded in that file
+// is read through a range of its buffer, without opening the file again.
 struct IMR_TCore::UpdateRun {
   ZQ_TURL file;
-  std::optional<PXC_TBuffer> buffer;
+  std::optional<PXC_TBuffer> root;    // the whole file last opened
+  std::optional<PXC_TBuffer> buffer;  // what `file` names: the root, or a range of it
   ZQ_TFileInfo facts;
   IMR_TContextOwner context;
   ZQ_TString contextPlugin;  // DescribingPlugin of the ticket the context described
@@ -48,12 +50,30 @@ struct IMR_TCore::UpdateRun {
     if (!buffer || file != url) {
       Forget();
       buffer.reset();
-      buffer.emplace(url, 0, 0, sReadAhead);
+      if (InRoot(url)) {
+        buffer.emplace(root->Reserve(url.EmbedOffset(), url.EmbedLength(), sReadAhead));
+        root->FreeReservation();
+      } else {
+        buffer.emplace(url, 0, 0, sReadAhead);
+        if (url.IsEmbed()) {
+          root.reset();
+        } else {
+          root = buffer;
+        }
+      }
       file = url;
       // A raised description is not stored, so it takes no digest.
       facts = buffer->Facts(false);
     }
     return *buffer;
+  }
+  // Whether `url` names a non-empty range of the open root file; a range
+  // that lies outside it is opened on its own, which says why it fails.
+  bool InRoot(const ZQ_TURL& url) const {
+    if (!root || !url.IsEmbed() || url.Root() != root->URL()) return false;
+    const std::uint64_t size = root->SourceSize();
+    return url.EmbedLength() != 0 && url.EmbedOffset() <= size &&
+           url.EmbedLength() <= size - url.EmbedOffset();
   }
   void Forget() {
     delete context.plugin;
