@@ -409,6 +409,8 @@ class IMR_TCore : public ZQ_TObject, protected IMR_TTicketAccess {
   // Whether a description so asked for is stored in the file's cache record
   // (when its plugins leave it cacheable).
   bool MayWriteCache(PXC_TFillLevel level, IMR_TImageTypes types) const;
+  static void AddDigest(PXC_TImageProxy& proxy, std::uint32_t first, const ZQ_TURL& url,
+                        const ZQ_TFileInfo& facts, const PXC_TBuffer& run);
   void ResolveEmbedded(PXC_TImageTicket& ticket, PXC_TBuffer& buffer, PXC_TImageProxy& proxy,
                        const ZQ_TURL& url, PXC_TFillLevel level, const ZQ_TFileInfo& facts,
                        bool& cacheable) const;

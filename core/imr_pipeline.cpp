@@ -81,11 +81,10 @@ const ZQ_TListKey* IMR_TCore::FillUpImageProxy(bool clear, PXC_TImageProxy& prox
   try {
     // Built in place: no buffer object of its own to copy and free per file.
     PXC_TBuffer run = buffer ? PXC_TBuffer(*buffer) : PXC_TBuffer(url, 0, 0, sReadAhead);
-    // The digest of the bytes (a read of the file's tail and a pass over both
-    // ends) is taken only for a description that may be stored: it tells a
-    // record from a rewrite that kept the file's other facts.
     const bool storable = cacheable && MayWriteCache(level, types);
-    const ZQ_TFileInfo fileFacts = facts.URL().IsEmpty() ? run.Facts(storable) : facts;
+    const bool ownFacts = facts.URL().IsEmpty();
+    const ZQ_TFileInfo fileFacts = ownFacts ? run.Facts(false) : facts;
+    const std::uint32_t first = proxy.Entries();
 
     PXC_TImageTicket ticket;
     PrepareTicket(ticket, url, fileFacts, link);
@@ -138,12 +137,32 @@ const ZQ_TListKey* IMR_TCore::FillUpImageProxy(bool clear, PXC_TImageProxy& prox
     }
     proxy.SetSelectedKey(&result);
     // A plugin may have made the description uncacheable since.
-    if (storable && cacheable) IMR_SetImageProxyCache(proxy, types, iStrategy);
+    if (storable && cacheable) {
+      if (ownFacts) AddDigest(proxy, first, url, fileFacts, run);
+      IMR_SetImageProxyCache(proxy, types, iStrategy);
+    }
   } catch (const PXC_EBuffer& error) {
     IMR_THROW_DATA(IMR_EPluginCannotReadFile, "IMR_EPluginCannotReadFile",
                    ZQ_TAny(static_cast<const ZQ_IPackable&>(error)));
   }
   return proxy.SelectedKey();
+}
+
+// The digest of the bytes (a read of the file's tail and a pass over both
+// ends) tells a record from a rewrite that kept the file's other facts.  It
+// is taken only for a description about to be stored, so that a file no
+// plugin recognises costs no read beyond its head, and goes to the tickets
+// of the file itself from `first` on (embedded data has its own).
+void IMR_TCore::AddDigest(PXC_TImageProxy& proxy, std::uint32_t first, const ZQ_TURL& url,
+                          const ZQ_TFileInfo& facts, const PXC_TBuffer& run) {
+  const ZQ_TFileInfo digested = run.Facts(true);
+  for (std::uint32_t i = first; i < proxy.Entries(); ++i) {
+    PXC_TImageTicket& ticket = proxy.TicketAt(i);
+    if (ticket.File() == url && !ticket.FileFacts().hasDigest &&
+        ticket.FileFacts().SameFile(facts.Facts())) {
+      SetFile(ticket, url, digested);
+    }
+  }
 }
 
 void IMR_TCore::ResolveEmbedded(PXC_TImageTicket& ticket, PXC_TBuffer& run,
