@@ -3,8 +3,10 @@
 # in one run: `imr identify --files-from LIST -j 1` at level 2 over the image
 # files and over the other files of LIST, at level 6 over the image files,
 # at level 6 answered from the cache, start-up (one file, next to `file`),
-# and two threads against one.  The files are copied into a scratch folder
-# (the cache writes beside them).  Each figure is the best of ROUNDS runs.
+# and two threads against one, beside what two processes of the floor
+# program gain on this machine (the most two threads could).  The files are
+# copied into a scratch folder (the cache writes beside them).  Each figure
+# is the best of ROUNDS runs.
 #
 #   bench/command_bench.sh LIST [ROUNDS]     (LIST: one path per line)
 #
@@ -62,6 +64,9 @@ l6_images=$(best identify 1 "$scratch/images" --no-cache)
 identify 1 "$scratch/images" > /dev/null  # writes the records
 l6_cached=$(best identify 1 "$scratch/images")
 l6_two=$(best identify 2 "$scratch/images" --no-cache)
+split -n l/2 "$scratch/images" "$scratch/half."
+floor_halves() { "$scratch/floor" "$scratch/half.aa" & "$scratch/floor" "$scratch/half.ab"; wait; }
+floor_two=$(best floor_halves)
 one_file=$(head -n 1 "$scratch/images")
 imr_one=$(best "$imr" identify --no-cache "$one_file")
 file_one=$(best file "$one_file")
@@ -77,6 +82,8 @@ printf '%-34s %10.4f %10s\n' "level 6, image files" "$l6_images" "$(ratio "$l6_i
 printf '%-34s %10.4f %10s\n' "level 6 from the cache" "$l6_cached" "$(ratio "$l6_cached" "$floor_images")x floor"
 printf '%-34s %10.4f %10s\n' "level 6, two threads" "$l6_two" \
   "$(echo "($l6_images - $startup) / ($l6_two - $startup)" | bc -l | xargs printf '%.2f')x one"
+printf '%-34s %10.4f %10s\n' "floor, two processes" "$floor_two" \
+  "$(echo "$floor_images / $floor_two" | bc -l | xargs printf '%.2f')x one"
 printf '%-34s %10.4f %10s\n' "start-up, one file: imr" "$imr_one" \
   "$(echo "$imr_one / $file_one" | bc -l | xargs printf '%.2f')x file"
 printf '%-34s %10.4f\n' "start-up, one file: file" "$file_one"
