@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 const char* const sWhiteSpace = " \t\r\n";
@@ -126,18 +127,8 @@ void ZQ_TDataStream::EndSection(const char*) {
 // ---------------------------------------------------------------------------
 // ZQ_TDataStream: reading
 
-std::size_t ZQ_TDataStream::Limit() const { return iEnds.empty() ? iMemory.Size() : iEnds.back(); }
-
-void ZQ_TDataStream::Need(std::size_t count, const char* what) {
-  std::size_t limit = Limit();
-  if (iMemory.Tell() > limit || count > limit - iMemory.Tell()) {
-    ZQ_THROW(ZQ_EStreamTruncated, "Packed data ends inside %s", ZQ_TString(what));
-  }
-}
-
-void ZQ_TDataStream::ReadRaw(void* data, std::size_t count, const char* what) {
-  Need(count, what);
-  iMemory.Read(data, count);
+void ZQ_TDataStream::Truncated(const char* what) {
+  ZQ_THROW(ZQ_EStreamTruncated, "Packed data ends inside %s", ZQ_TString(what));
 }
 
 bool ZQ_TDataStream::UnpackBool() {
@@ -147,21 +138,15 @@ bool ZQ_TDataStream::UnpackBool() {
 }
 
 std::uint8_t ZQ_TDataStream::UnpackU8() {
-  std::uint8_t value;
-  ReadRaw(&value, 1, "a byte");
-  return value;
+  return *Take(1, "a byte");
 }
 
 std::uint32_t ZQ_TDataStream::UnpackU32() {
-  std::uint8_t bytes[4];
-  ReadRaw(bytes, 4, "a 32-bit number");
-  return static_cast<std::uint32_t>(GetLE(bytes, 4));
+  return static_cast<std::uint32_t>(GetLE(Take(4, "a 32-bit number"), 4));
 }
 
 std::uint64_t ZQ_TDataStream::UnpackU64() {
-  std::uint8_t bytes[8];
-  ReadRaw(bytes, 8, "a 64-bit number");
-  return GetLE(bytes, 8);
+  return GetLE(Take(8, "a 64-bit number"), 8);
 }
 
 double ZQ_TDataStream::UnpackDouble() {
@@ -172,15 +157,12 @@ double ZQ_TDataStream::UnpackDouble() {
 }
 
 void ZQ_TDataStream::UnpackChars(char* chars, std::uint32_t count) {
-  ReadRaw(chars, count, "a character array");
+  std::memcpy(chars, Take(count, "a character array"), count);
 }
 
 ZQ_TString ZQ_TDataStream::UnpackString() {
-  std::uint32_t length = UnpackU32();
-  Need(length, "a string");
-  ZQ_TString value(std::string_view(reinterpret_cast<const char*>(iMemory.Current()), length));
-  iMemory.Skip(length);
-  return value;
+  const std::uint32_t length = UnpackU32();
+  return ZQ_TString(std::string_view(reinterpret_cast<const char*>(Take(length, "a string")), length));
 }
 
 void ZQ_TDataStream::Enter() {
@@ -270,10 +252,11 @@ void ZQ_TDataStream::UnpackObjectValue(ZQ_IPackable& target) {
 }
 
 void ZQ_TDataStream::EnterSection(const char* name) {
-  ZQ_TString found = UnpackString();
+  const std::uint32_t length = UnpackU32();
+  const std::string_view found(reinterpret_cast<const char*>(Take(length, "a string")), length);
   if (found != name) {
     ZQ_THROW(ZQ_EStreamFormat, "Packed data holds the section %s where another was expected",
-             found);
+             ZQ_TString(found));
   }
   std::uint32_t count = UnpackU32();
   Need(count, "a section");

@@ -45,6 +45,13 @@ class ZQ_TMemoryStream {
   // Bytes from the position, without moving it.
   const std::uint8_t* Current() const { return iBytes.data() + iPosition; }
   void Skip(std::size_t count);
+  // The `count` bytes from the position, moving past them; the caller has
+  // made sure that they are there.
+  const std::uint8_t* Take(std::size_t count) {
+    const std::uint8_t* bytes = Current();
+    iPosition += count;
+    return bytes;
+  }
   // Overwrites bytes already written, without moving the position.
   void Patch(std::size_t position, const void* data, std::size_t size);
 
@@ -102,9 +109,18 @@ class ZQ_TDataStream : public ZQ_IPacking, public ZQ_IUnpacking {
   bool AtEnd() const { return iMemory.Remaining() == 0; }
 
  private:
-  void Need(std::size_t count, const char* what);
-  void ReadRaw(void* data, std::size_t count, const char* what);
-  std::size_t Limit() const;
+  // Raises unless `count` bytes of the open frame follow the position.
+  void Need(std::size_t count, const char* what) {
+    const std::size_t limit = iEnds.empty() ? iMemory.Size() : iEnds.back();
+    if (iMemory.Tell() > limit || count > limit - iMemory.Tell()) Truncated(what);
+  }
+  [[noreturn]] static void Truncated(const char* what);
+  // The next `count` bytes of the open frame, read past; raises when the
+  // frame or the data ends first.
+  const std::uint8_t* Take(std::size_t count, const char* what) {
+    Need(count, what);
+    return iMemory.Take(count);
+  }
   void Enter();
   // Reads an object's header: false for a null object, else its class name
   // (a view into the data) and where its frame ends.
