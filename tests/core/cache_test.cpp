@@ -162,14 +162,14 @@ TEST_F(Cache, ARecordServesItsTypesAndTheirSubsets) {
   EXPECT_EQ(Summary(Describe(mains)), "IMRT:1:0 *IMRT:3:1:2x2 IMRT:3:2:3x3");
   EXPECT_EQ(Run(mains, analysed, PXC_FL_ALL_IMAGES, IMR_IT_MAIN), "*IMRT:3:1:2x2 IMRT:3:2:3x3");
   EXPECT_FALSE(analysed);
-  // A record whose second list is gone answers for main images only; for
-  // more it is incomplete, and replaced.
+  // A record whose second list is gone answers with its main images, for
+  // whatever types it holds, and stays.
   PXC_TMetadata(mains).RemoveKey(L"IMR_CACHE_SEC");
   EXPECT_EQ(Run(mains, analysed, PXC_FL_ALL_IMAGES, IMR_IT_MAIN), "*IMRT:3:1:2x2 IMRT:3:2:3x3");
   EXPECT_FALSE(analysed);
-  EXPECT_EQ(Run(mains, analysed), "IMRT:1:0 *IMRT:3:1:2x2 IMRT:3:2:3x3");
-  EXPECT_TRUE(analysed);
-  EXPECT_EQ(Loaded(mains, kTypes), "IMRT:1:0 *IMRT:3:1:2x2 IMRT:3:2:3x3");
+  EXPECT_EQ(Run(mains, analysed), "*IMRT:3:1:2x2 IMRT:3:2:3x3");
+  EXPECT_FALSE(analysed);
+  EXPECT_EQ(Loaded(mains, kTypes), "*IMRT:3:1:2x2 IMRT:3:2:3x3");
 
   const ZQ_TURL thumbnails = Write("t.imrt", {Img("0", 1), Img("0", 2)});
   EXPECT_EQ(Summary(Describe(thumbnails)), "*IMRT:1:0 IMRT:2:1");
@@ -210,7 +210,6 @@ TEST_F(Cache, DamagedRecordsAreRemovedAndTheFileAnalysedAgain) {
          primary[0] = ZQ_TAny("ticket");
          m.SetKeyObject(L"IMR_CACHE_PRI", primary);
        }},
-      {"secondary missing", [](PXC_TMetadata& m, ZQ_TArray&, ZQ_TList&) { m.RemoveKey(L"IMR_CACHE_SEC"); }},
       {"garbage bytes", raw("Rgarbage", "user.imr.IMR_CACHE_IT")},
       {"garbage compressed bytes", raw(std::string("Z\x10\0\0\0garbage", 12), "user.imr.IMR_CACHE_PRI")},
   };
