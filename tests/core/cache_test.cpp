@@ -3,6 +3,7 @@
 #include <sys/xattr.h>
 
 #include <functional>
+#include <set>
 
 #include "core_test_support.h"
 
@@ -121,16 +122,29 @@ TEST_F(Cache, OnlyCacheableRunsWriteRecords) {
 }
 
 // The digest of a file's bytes is taken for a description that may be
-// stored, whose record it guards, and for no other.
+// stored, whose record it guards, and for no other; every ticket of the file
+// carries it, those of embedded data the digest of their own range.
 TEST_F(Cache, OnlyStorableDescriptionsTakeTheDigest) {
-  const ZQ_TURL url = Write("a.imrt", {Img("0")});
-  auto digested = [](const PXC_TImageProxy& proxy) { return proxy.Selected()->FileFacts().hasDigest; };
-  EXPECT_FALSE(digested(Describe(url, PXC_FL_GEOMETRY)));
+  const ZQ_TURL url = Write("a.imrt", {Img("0"), Img("0", 3), Embedded(imrt::Write({Img("0")}), 1)});
+  auto digests = [](const PXC_TImageProxy& proxy) {
+    std::set<std::uint64_t> seen;
+    for (std::uint32_t i = 0; i < proxy.Entries(); ++i) {
+      const ZQ_TFileFacts& facts = proxy.TicketAt(i).FileFacts();
+      if (facts.hasDigest) seen.insert(facts.digest);
+    }
+    return seen.size();
+  };
+  EXPECT_EQ(digests(Describe(url, PXC_FL_GEOMETRY)), 0u);
   {
     CacheSwitches off(false, false);
-    EXPECT_FALSE(digested(Describe(url)));
+    EXPECT_EQ(digests(Describe(url)), 0u);
   }
-  EXPECT_TRUE(digested(Describe(url)));
+  const PXC_TImageProxy stored = Describe(url);
+  ASSERT_EQ(stored.Entries(), 3u);
+  for (std::uint32_t i = 0; i < stored.Entries(); ++i) {
+    EXPECT_TRUE(stored.TicketAt(i).FileFacts().hasDigest) << i;
+  }
+  EXPECT_EQ(digests(stored), 2u) << "the file's, and the embedded range's";
 }
 
 // A record serves the types it was written for and their subsets; read for
