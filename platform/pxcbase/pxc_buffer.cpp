@@ -16,6 +16,11 @@ namespace {
 // Bytes from the start of a source kept in one shared head chunk; windows
 // beyond it read chunks of their own.
 constexpr std::uint64_t kHeadLimit = 1u << 20;
+// Readers that walk a file's structures take a few bytes at a time beyond
+// what their buffer holds.  Such small reads are served from one block kept
+// per source, read whole around the first of them.
+constexpr std::size_t kSmallRead = 4096;
+constexpr std::size_t kBlockSize = 16384;
 
 
 template <class E>
@@ -113,6 +118,28 @@ class PXC_TBuffer::Source {
     return done;
   }
 
+  // As Read, but a small range is copied from the head or the block when
+  // they hold it, and otherwise read with the block around it.
+  std::size_t ReadSmall(std::uint64_t position, void* out, std::size_t count) {
+    if (iFile < 0 || count > kSmallRead) return Read(position, out, count);
+    if (position >= iSize) return 0;
+    if (count > iSize - position) count = static_cast<std::size_t>(iSize - position);
+    std::lock_guard lock(iMutex);
+    const std::uint8_t* from = Held(iHead.get(), position, count);
+    if (from == nullptr) from = Held(&iBlock, position, count);
+    if (from == nullptr) {
+      if (!iBlock.data) iBlock.data.reset(new std::uint8_t[kBlockSize]);
+      iBlock.size = 0;  // until the new bytes are all in
+      iBlock.start = position - position % kSmallRead;
+      const std::uint64_t rest = iSize - iBlock.start;
+      iBlock.size = Read(iBlock.start, iBlock.data.get(),
+                         rest < kBlockSize ? static_cast<std::size_t>(rest) : kBlockSize);
+      from = iBlock.data.get() + (position - iBlock.start);
+    }
+    std::memcpy(out, from, count);
+    return count;
+  }
+
   // A chunk holding [start, start + count): the shared head when the range
   // lies in it, else a chunk of its own.  The bytes must all be there.
   std::shared_ptr<const Chunk> Fetch(std::uint64_t start, std::size_t count) {
@@ -142,6 +169,13 @@ class PXC_TBuffer::Source {
     chunk->size = Read(start, chunk->data.get(), count);
     return chunk;
   }
+  static const std::uint8_t* Held(const Chunk* chunk, std::uint64_t position, std::size_t count) {
+    if (chunk == nullptr || position < chunk->start || position - chunk->start > chunk->size ||
+        count > chunk->size - (position - chunk->start)) {
+      return nullptr;
+    }
+    return chunk->data.get() + (position - chunk->start);
+  }
 
   ZQ_TURL iURL;
   ZQ_TString iPath;
@@ -151,6 +185,7 @@ class PXC_TBuffer::Source {
   std::vector<std::uint8_t> iMemory;
   std::mutex iMutex;
   std::shared_ptr<const Chunk> iHead;
+  Chunk iBlock;  // the bytes around the last small read outside the head
 };
 
 // ---------------------------------------------------------------------------
@@ -289,7 +324,7 @@ std::size_t PXC_TBuffer::Read(std::uint64_t position, void* out, std::size_t cou
     std::memcpy(out, Data() + position, count);
     return count;
   }
-  return iSource->Read(iBase + position, out, count);
+  return iSource->ReadSmall(iBase + position, out, count);
 }
 
 PXC_IBuffer* PXC_TBuffer::Extended() const {

@@ -77,6 +77,24 @@ TEST_F(Buffer, WindowsReadAheadAndRead) {
   EXPECT_EQ(Datum(Raised<PXC_EBufferSliceTooLarge>([&] { Open(iURL, 9000, 1001, 10); })), iPath);
 }
 
+// Readers walk structures a few bytes at a time beyond what a buffer holds;
+// such reads are served from a block read around them, and stay exact across
+// block edges, in windows that start inside a block and at the file's end.
+TEST_F(Buffer, SmallReadsBeyondTheBytesHeldAreExactWhereverTheyFall) {
+  const std::string big = Pattern(70000, 3);
+  WriteFile(iPath, big);
+  for (const std::uint64_t base : {0u, 1001u}) {
+    BufferPtr buffer = Open(iURL, base, 0, 16);
+    for (std::uint64_t position = 0; position < big.size() - base; position += 997) {
+      for (const std::size_t count : {1u, 4u, 4096u, 4097u}) {
+        ASSERT_EQ(ReadRange(*buffer, position, count), big.substr(base + position, count))
+            << base << " " << position << " " << count;
+      }
+    }
+    EXPECT_EQ(ReadRange(*buffer, 16383 - base, 2), big.substr(16383, 2));
+  }
+}
+
 TEST_F(Buffer, ExtendBufferGrowsUntilTheWholeWindowIsHeld) {
   const std::string big = Pattern(300000, 3);
   WriteFile(iPath, big);
