@@ -6,6 +6,8 @@
 //   raised L6   the same answered by a record written at level 4, raised to
 //               level 6 (the record stays at level 4, so every run raises)
 //   fresh L2    FillImageProxy at level 2 (the magic entries), cache off
+//   record keys the two keys of a level-4 record that any raise must read
+//               before it knows the record is to be raised, unread
 //
 // cache_bench [DIR] [--rounds R] [--only METHOD]
 // DIR (its regular files, walked recursively) defaults to the end-to-end
@@ -22,6 +24,7 @@
 
 #include "bench_support.h"
 #include "core/imr_core.h"
+#include "pxcbase/pxc_metadata.h"
 
 namespace {
 
@@ -52,6 +55,25 @@ std::size_t Describe(const IMR_TCore& core, const std::vector<ZQ_TURL>& urls, PX
     }
   }
   return described;
+}
+
+// Reads the record keys that tell a raise from a hit (the record, then the
+// main images' tickets), skipping their contents.
+void ReadRecordKeys(const std::vector<ZQ_TURL>& urls) {
+  const ZQ_TString record("IMR_CACHE_IT");
+  const ZQ_TString primary("IMR_CACHE_PRI");
+  const auto skip = [](const char* className) {
+    return [className](ZQ_TDataStream& in) {
+      in.EnterObject(className);
+      in.LeaveObject();
+    };
+  };
+  for (const ZQ_TURL& url : urls) {
+    const PXC_TMetadata metadata(url);
+    if (metadata.ReadKey(record, skip(ZQ_TArray::ZQ_ClassName()))) {
+      metadata.ReadKey(primary, skip(ZQ_TList::ZQ_ClassName()));
+    }
+  }
 }
 
 }  // namespace
@@ -97,6 +119,7 @@ int main(int argc, char** argv) {
       {"hit", [&] { Describe(cached, six, PXC_FL_DEPENDENCIES); }, "hit L6, record of level 6"},
       {"raised", [&] { Describe(cached, four, PXC_FL_DEPENDENCIES); }, "raised L6, record of level 4"},
       {"fresh2", [&] { Describe(uncached, six, PXC_FL_FORMAT); }, "fresh L2, cache off"},
+      {"keys", [&] { ReadRecordKeys(four); }, "record keys a raise reads, unread"},
   };
   bench::BestOfRounds(methods, rounds, only);
 

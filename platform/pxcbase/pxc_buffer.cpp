@@ -122,7 +122,7 @@ class PXC_TBuffer::Source {
   // they hold it, and otherwise read with the block around it.
   std::size_t ReadSmall(std::uint64_t position, void* out, std::size_t count) {
     if (iFile < 0 || count > kSmallRead) return Read(position, out, count);
-    if (position >= iSize) return 0;
+    if (count == 0 || position >= iSize) return 0;
     if (count > iSize - position) count = static_cast<std::size_t>(iSize - position);
     std::lock_guard lock(iMutex);
     const std::uint8_t* from = Held(iHead.get(), position, count);
@@ -169,6 +169,8 @@ class PXC_TBuffer::Source {
     chunk->size = Read(start, chunk->data.get(), count);
     return chunk;
   }
+
+  // Where `chunk` holds [position, position + count); null when it does not.
   static const std::uint8_t* Held(const Chunk* chunk, std::uint64_t position, std::size_t count) {
     if (chunk == nullptr || position < chunk->start || position - chunk->start > chunk->size ||
         count > chunk->size - (position - chunk->start)) {
