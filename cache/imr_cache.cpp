@@ -112,10 +112,13 @@ bool FirstOfItsKind(const ZQ_EException& error) {
   return seen->insert(error.ClassName() + std::string(": ") + error.Message().Std()).second;
 }
 
-// Removes the record, key by key; a missing file or key ends the removal.
-// A file whose metadata cannot be changed keeps its record: the failure is
-// logged, and the record keeps failing the same test.
+// Removes the record, key by key, holding off other writers and removers (a
+// write between two of the removals would be left without one of its
+// lists); a missing file or key ends the removal.  A file whose metadata
+// cannot be changed keeps its record: the failure is logged, and the record
+// keeps failing the same test.
 void RemoveRecord(PXC_TMetadata& metadata, const ZQ_TURL& url) {
+  const PXC_TMetadata::Hold hold(metadata);
   try {
     const RecordKeys& keys = Keys();
     for (const ZQ_TString* key : {&keys.old, &keys.record, &keys.primary, &keys.secondary}) {
@@ -141,9 +144,11 @@ void IMR_TCore::IMR_SetImageProxyCache(const PXC_TImageProxy& proxy, IMR_TImageT
   PXC_TMetadata metadata(proxy.URL());
   // The record key goes last, so that a reader finds the record once it is
   // whole; a write that fails part-way removes the record, rather than leave
-  // new keys beside an older record's.
+  // new keys beside an older record's.  Other writers and removers are held
+  // off meanwhile.
   std::size_t written = 0;
   try {
+    const PXC_TMetadata::Hold hold(metadata);
     // The tickets' facts are confirmed now: what changes the file after this
     // moment (the record's own write aside) makes the tickets look again.
     const ZQ_TTime now = ZQ_TTime::Now();
@@ -273,23 +278,36 @@ bool OneWrite(const PXC_TImageProxy& proxy) {
   return true;
 }
 
+// What a read made of a record.
+enum class Reading {
+  kAnswered,  // the proxy holds the record's answer
+  kUnusable,  // not this file's, not complete enough, or no longer current
+  kChanging,  // another thread or process is writing or removing it
+};
+
+// Whether a record whose list of other tickets was found missing stays so:
+// a removal under way elsewhere (the record key first, then the lists), or a
+// write that follows it, shows the same for a moment.
+bool SecondListStaysMissing(const PXC_TMetadata& metadata) {
+  return metadata.HasKey(Keys().record) && !metadata.HasKey(Keys().secondary);
+}
+
 // Fills `proxy` from the record of a file, read as `head`, that holds
-// `types`; false when the record is not one of this file's, not complete
-// enough to answer or, as `isCurrent` tells, no longer the file's as it is.
-// Throws on a damaged record.
-bool ReadRecord(const PXC_TMetadata& metadata, const RecordHead& head, const ZQ_TURL& url,
-                PXC_TImageProxy& proxy, IMR_TImageTypes types,
-                const std::function<bool(const PXC_TImageTicket&)>& isCurrent) {
+// `types`; as `isCurrent` tells, the record may be no longer the file's as
+// it is.  Throws on a damaged record.
+Reading ReadRecord(const PXC_TMetadata& metadata, const RecordHead& head, const ZQ_TURL& url,
+                   PXC_TImageProxy& proxy, IMR_TImageTypes types,
+                   const std::function<bool(const PXC_TImageTicket&)>& isCurrent) {
   if (head.values != 5 || head.version != kRecordVersion || head.url != url ||
       (head.types & types) != types) {
-    return false;
+    return Reading::kUnusable;
   }
   if (head.selected >= head.secondary.size()) Damaged("a wrong selected index");
   const bool selectedIsSecondary = head.secondary[head.selected];
   const bool hasSecondary =
       std::find(head.secondary.begin(), head.secondary.end(), true) != head.secondary.end();
   Tickets primary;
-  if (!ReadTickets(metadata, Keys().primary, primary)) return false;
+  if (!ReadTickets(metadata, Keys().primary, primary)) return Reading::kUnusable;
   // "Main images only" leaves the other tickets unread, unless the selected
   // one is among them.  A record whose second list is gone answers with its
   // main images, as one read for them does.
@@ -297,6 +315,7 @@ bool ReadRecord(const PXC_TMetadata& metadata, const RecordHead& head, const ZQ_
   bool secondaryRead = false;
   if (hasSecondary && (types != IMR_IT_MAIN || selectedIsSecondary)) {
     secondaryRead = ReadTickets(metadata, Keys().secondary, secondary);
+    if (!secondaryRead && !SecondListStaysMissing(metadata)) return Reading::kChanging;
   }
 
   proxy.Tickets().Clear();
@@ -322,10 +341,10 @@ bool ReadRecord(const PXC_TMetadata& metadata, const RecordHead& head, const ZQ_
   // second list is gone) the selected one may be missing: the first main
   // image answers instead.
   if (chosen < 0) chosen = proxy.Entries() > 0 ? 0 : -1;
-  if (chosen < 0 || !OneWrite(proxy)) return false;
+  if (chosen < 0 || !OneWrite(proxy)) return Reading::kUnusable;
   proxy.SetURL(head.url);
   proxy.Select(static_cast<std::uint32_t>(chosen));
-  return isCurrent(*proxy.Selected());
+  return isCurrent(*proxy.Selected()) ? Reading::kAnswered : Reading::kUnusable;
 }
 
 }  // namespace
@@ -344,9 +363,11 @@ bool IMR_TCore::FillFromRecord(const ZQ_TURL& url, PXC_TImageProxy& proxy, IMR_T
   try {
     RecordHead head;
     if (!ReadHead(metadata, head)) return false;  // nothing cached, nothing to remove
-    if (ReadRecord(metadata, head, url, proxy, types, isCurrent)) return true;
+    const Reading reading = ReadRecord(metadata, head, url, proxy, types, isCurrent);
+    if (reading == Reading::kAnswered) return true;
     proxy = kept;
-    RemoveRecord(metadata, url);
+    // A record being changed elsewhere is left to whoever changes it.
+    if (reading == Reading::kUnusable) RemoveRecord(metadata, url);
   } catch (...) {
     // A damaged record is reported and removed.
     proxy = kept;

@@ -1,12 +1,17 @@
 #include "pxcbase/pxc_metadata.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/xattr.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <span>
+#include <thread>
 #include <vector>
 
 #include "pxcbase/pxc_exceptions.h"
@@ -24,6 +29,10 @@ constexpr std::size_t kCompressFrom = 1024;
 constexpr std::size_t kMaxStored = PXC_TMetadata::kMaxValue + 1 + sizeof(std::uint32_t);
 // What a first read offers: most values are smaller.
 constexpr std::size_t kFirstRead = 4096;
+// How long a hold waits for others' locks: writers of this library keep a
+// file for a few calls; a lock kept longer is someone else's.
+constexpr int kHoldAttempts = 200;
+constexpr std::chrono::microseconds kHoldPause{100};
 
 // A file system without user attributes holds no values, and none to remove.
 bool HoldsNoAttributes(int error) { return error == ENOTSUP; }  // EOPNOTSUPP on Linux too
@@ -75,6 +84,13 @@ const ZQ_TString& PXC_TMetadata::FilePath() const {
     ZQ_THROW(PXC_EMetadataNotImplemented, "No metadata is kept for %s", iURL.Text());
   }
   return iPath;
+}
+
+bool PXC_TMetadata::HasKey(const ZQ_TString& key) const {
+  const ZQ_TString& path = FilePath();
+  if (::getxattr(path.Narrow(), AttributeName(key).c_str(), nullptr, 0) >= 0) return true;
+  if (errno == ENODATA || HoldsNoAttributes(errno)) return false;
+  FromErrno(__LINE__, errno, false, path);
 }
 
 bool PXC_TMetadata::ReadKey(const ZQ_TString& key,
@@ -157,6 +173,23 @@ void PXC_TMetadata::RemoveKey(const ZQ_TString& key) {
       !HoldsNoAttributes(errno)) {
     FromErrno(__LINE__, errno, true, path);
   }
+}
+
+PXC_TMetadata::Hold::Hold(const PXC_TMetadata& metadata) {
+  if (!metadata.iURL.IsFile()) return;
+  iFile = ::open(metadata.iPath.Narrow(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  for (int attempt = 0; iFile >= 0 && ::flock(iFile, LOCK_EX | LOCK_NB) != 0; ++attempt) {
+    if ((errno != EWOULDBLOCK && errno != EINTR) || attempt == kHoldAttempts) {
+      ::close(iFile);
+      iFile = -1;
+    } else {
+      std::this_thread::sleep_for(kHoldPause);
+    }
+  }
+}
+
+PXC_TMetadata::Hold::~Hold() {
+  if (iFile >= 0) ::close(iFile);  // gives the lock up
 }
 
 ZQ_INTERFACE_IMPLEMENT(PXC_IRelocatable, ZQ_IInterface)

@@ -45,6 +45,8 @@ class PXC_TMetadata : public ZQ_TObject, public virtual PXC_IMetadata {
   // built); false when the key is absent (or the file system keeps no
   // attributes).  A value `read` fails on is PXC_EMetadataCouldNotRead.
   bool ReadKey(const ZQ_TString& key, const std::function<void(ZQ_TDataStream&)>& read) const;
+  // Whether a value is stored under `key`, without reading it.
+  bool HasKey(const ZQ_TString& key) const;
   ZQ_TObject* GetKeyObject(const wchar_t* key) const { return GetKeyObject(ZQ_TString(key)); }
   void SetKeyObject(const wchar_t* key, const ZQ_IPackable& value) {
     SetKeyObject(ZQ_TString(key), value);
@@ -54,6 +56,24 @@ class PXC_TMetadata : public ZQ_TObject, public virtual PXC_IMetadata {
   // Values whose packed form is larger are refused before the file system
   // sees them.
   static constexpr std::size_t kMaxValue = 65536;
+
+  // While a hold lives, no other hold on the same file is granted, in this
+  // process or another (an advisory lock on the file), so that a value of
+  // several keys is written or removed whole.  Readers take none.  A file
+  // that cannot be opened, or that others keep locked beyond a short wait,
+  // is not held: its keys are then changed one by one as they come.  Holds
+  // do not nest.
+  class Hold {
+   public:
+    explicit Hold(const PXC_TMetadata& metadata);
+    ~Hold();
+    Hold(const Hold&) = delete;
+    Hold& operator=(const Hold&) = delete;
+    bool Held() const { return iFile >= 0; }
+
+   private:
+    int iFile = -1;
+  };
 
  private:
   const ZQ_TString& FilePath() const;

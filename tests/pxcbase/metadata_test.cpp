@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "pxc_test_support.h"
@@ -117,6 +118,24 @@ TEST_F(Metadata, ValuesComeBackAsTheyWereStored) {
   metadata.RemoveKey(ZQ_TString("ticket"));
   EXPECT_EQ(metadata.GetKeyObject(ZQ_TString("ticket")), nullptr);
   EXPECT_NE(Get<PXC_TTag>(metadata, "schl\xc3\xbcssel"), nullptr);
+}
+
+// HasKey sees a value without reading it.  A hold keeps every other hold on
+// the file off, from any thread, until it ends; a file that cannot be opened
+// is not held, and that is no error.
+TEST_F(Metadata, KeysAreSeenAndHoldsExcludeEachOther) {
+  PXC_TMetadata metadata(iURL);
+  EXPECT_FALSE(metadata.HasKey(ZQ_TString("key")));
+  metadata.SetKeyObject(ZQ_TString("key"), ZQ_TString("value"));
+  EXPECT_TRUE(metadata.HasKey(ZQ_TString("key")));
+  {
+    const PXC_TMetadata::Hold first(metadata);
+    ASSERT_TRUE(first.Held());
+    std::thread([&] { EXPECT_FALSE(PXC_TMetadata::Hold(PXC_TMetadata(iURL)).Held()); }).join();
+  }
+  EXPECT_TRUE(PXC_TMetadata::Hold(metadata).Held());
+  const PXC_TMetadata missing(ZQ_TURL::FromPath(ZQ_TString(iDir / "missing.tif")));
+  EXPECT_FALSE(PXC_TMetadata::Hold(missing).Held());
 }
 
 // Files that are missing, URLs that are no files, keys too long and file
