@@ -31,7 +31,7 @@ constexpr std::size_t kMaxStored = PXC_TMetadata::kMaxValue + 1 + sizeof(std::ui
 constexpr std::size_t kFirstRead = 4096;
 // How long a hold waits for others' locks: writers of this library keep a
 // file for a few calls; a lock kept longer is someone else's.
-constexpr int kHoldAttempts = 200;
+constexpr std::chrono::milliseconds kHoldWait{20};
 constexpr std::chrono::microseconds kHoldPause{100};
 
 // A file system without user attributes holds no values, and none to remove.
@@ -178,8 +178,9 @@ void PXC_TMetadata::RemoveKey(const ZQ_TString& key) {
 PXC_TMetadata::Hold::Hold(const PXC_TMetadata& metadata) {
   if (!metadata.iURL.IsFile()) return;
   iFile = ::open(metadata.iPath.Narrow(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  for (int attempt = 0; iFile >= 0 && ::flock(iFile, LOCK_EX | LOCK_NB) != 0; ++attempt) {
-    if ((errno != EWOULDBLOCK && errno != EINTR) || attempt == kHoldAttempts) {
+  const auto deadline = std::chrono::steady_clock::now() + kHoldWait;
+  while (iFile >= 0 && ::flock(iFile, LOCK_EX | LOCK_NB) != 0) {
+    if ((errno != EWOULDBLOCK && errno != EINTR) || std::chrono::steady_clock::now() >= deadline) {
       ::close(iFile);
       iFile = -1;
     } else {
