@@ -5,9 +5,10 @@
 // of an embedded range, and holds its first Size() bytes in memory.  More of
 // the window is reached through Read, ExtendBuffer or a reservation, never by
 // reading the whole file unless asked; small reads beyond the bytes held (a
-// reader walking a file's structures) share one block read around them.  Buffers made from one another share
-// the source and the bytes already read.  Every failure is a PXC_EBuffer...
-// exception whose datum is the file's path and whose message says why.
+// reader walking a file's structures) share one block read around them.
+// Buffers made from one another share the source and the bytes already read.
+// Every failure is a PXC_EBuffer... exception whose datum is the file's path
+// and whose message says why.
 #pragma once
 
 #include <cstdint>
